@@ -1,0 +1,18 @@
+// Finding the thermal device: the first present interface of its class.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+// Capacity of the device path buffer, in UTF-16 units, terminator included.
+constexpr std::size_t DEVICE_PATH_CCH = 256;
+
+// {C5A3F341-E8A3-4579-9E09-DB61B3A39C1E}: the interface class the thermal
+// driver registers.
+extern const GUID CpuThermalInterfaceGuid;
+
+// Writes the first present interface path of CpuThermalInterfaceGuid into
+// DevicePath, which the caller has zero-filled. Reports every problem on
+// standard output itself and leaves DevicePath all zeros then.
+void FindDevicePath(WCHAR (&DevicePath)[DEVICE_PATH_CCH]);
