@@ -1,0 +1,216 @@
+// File and device I/O for the thermal interfaces: opening an interface opens
+// its zone's temp file, and the thermal read request reads it afresh.
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/linux/thermal.h"
+
+namespace {
+
+thread_local DWORD LastError = ERROR_SUCCESS;
+
+constexpr std::size_t PATH_CAP = 4096;
+constexpr char TEMP_LEAF[] = "/temp";
+
+// Handles are descriptors offset by one, so that no open device is NULL.
+HANDLE HandleFromFd(int Fd)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Fd) + 1);
+}
+int FdFromHandle(HANDLE Handle)
+{
+    const std::intptr_t value = reinterpret_cast<std::intptr_t>(Handle) - 1;
+    return value >= 0 && value <= 0x7FFFFFFF ? static_cast<int>(value) : -1;
+}
+
+bool IsOpenFd(int Fd)
+{
+    return Fd >= 0 && fcntl(Fd, F_GETFD) != -1;
+}
+
+BOOL Fail(DWORD Error)
+{
+    LastError = Error;
+    return FALSE;
+}
+
+// UTF-16 to UTF-8 with TEMP_LEAF appended; answers the Windows error on failure.
+DWORD TempPathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
+{
+    std::size_t length = 0;
+    auto put = [&](unsigned int byte) {
+        if (length + 1 >= PATH_CAP) {
+            return false;
+        }
+        Out[length++] = static_cast<char>(byte);
+        return true;
+    };
+    for (std::size_t i = 0; Path[i] != 0; ++i) {
+        unsigned int unit = Path[i];
+        unsigned int code = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const unsigned int low = Path[i + 1];
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return ERROR_INVALID_NAME;
+            }
+            code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return ERROR_INVALID_NAME;
+        }
+        bool fits = true;
+        if (code < 0x80) {
+            fits = put(code);
+        } else if (code < 0x800) {
+            fits = put(0xC0 | (code >> 6)) && put(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            fits = put(0xE0 | (code >> 12)) && put(0x80 | ((code >> 6) & 0x3F)) &&
+                   put(0x80 | (code & 0x3F));
+        } else {
+            fits = put(0xF0 | (code >> 18)) && put(0x80 | ((code >> 12) & 0x3F)) &&
+                   put(0x80 | ((code >> 6) & 0x3F)) && put(0x80 | (code & 0x3F));
+        }
+        if (!fits) {
+            return ERROR_FILENAME_EXCED_RANGE;
+        }
+    }
+    if (length + sizeof(TEMP_LEAF) > PATH_CAP) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    memcpy(Out + length, TEMP_LEAF, sizeof(TEMP_LEAF));
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD ErrorFromOpenErrno(int Errno)
+{
+    switch (Errno) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    default:
+        return ERROR_OPEN_FAILED;
+    }
+}
+
+DWORD ErrorFromReadErrno(int Errno)
+{
+    return (Errno == EAGAIN || Errno == EWOULDBLOCK || Errno == ENODATA) ? ERROR_NOT_READY
+                                                                         : ERROR_READ_FAULT;
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
+                   LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
+                   DWORD /*dwFlagsAndAttributes*/, HANDLE /*hTemplateFile*/)
+{
+    if (lpFileName == nullptr || lpFileName[0] == 0) {
+        LastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (dwCreationDisposition != OPEN_EXISTING) {
+        LastError = ERROR_INVALID_PARAMETER; // a sensor cannot be created
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((dwDesiredAccess & GENERIC_WRITE) != 0) {
+        LastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    char path[PATH_CAP];
+    const DWORD error = TempPathFromInterfacePath(lpFileName, path);
+    if (error != ERROR_SUCCESS) {
+        LastError = error;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        LastError = ErrorFromOpenErrno(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    return HandleFromFd(fd);
+}
+
+BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                     LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                     LPOVERLAPPED /*lpOverlapped*/)
+{
+    if (lpBytesReturned != nullptr) {
+        *lpBytesReturned = 0;
+    }
+    const int fd = FdFromHandle(hDevice);
+    if (!IsOpenFd(fd)) {
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+    if (dwIoControlCode != IOCTL_THERMAL_READ_TEMPERATURE) {
+        return Fail(ERROR_INVALID_FUNCTION);
+    }
+    if (lpInBuffer == nullptr || nInBufferSize < sizeof(THERMAL_WAIT_READ)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    ULONG reading = 0;
+    if (lpOutBuffer == nullptr || nOutBufferSize < sizeof(reading)) {
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+
+    // From the start every time: a sysfs attribute is sampled when read at offset 0.
+    TemperatureText text{};
+    char chunk[64];
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = pread(fd, chunk, sizeof(chunk), offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return Fail(ErrorFromReadErrno(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        ScanTemperatureText(&text, chunk, static_cast<std::size_t>(got));
+        if (text.Malformed) {
+            break;
+        }
+        offset += got;
+    }
+    const DWORD error = ReadingFromTemperatureText(&text, &reading);
+    if (error != ERROR_SUCCESS) {
+        return Fail(error);
+    }
+    memcpy(lpOutBuffer, &reading, sizeof(reading));
+    if (lpBytesReturned != nullptr) {
+        *lpBytesReturned = sizeof(reading);
+    }
+    return TRUE;
+}
+
+DWORD GetLastError(void)
+{
+    return LastError;
+}
+
+BOOL CloseHandle(HANDLE hObject)
+{
+    const int fd = FdFromHandle(hObject);
+    // Only EBADF leaves a descriptor open: after EINTR or EIO it is gone all the same.
+    if (fd < 0 || (close(fd) != 0 && errno == EBADF)) {
+        return Fail(ERROR_INVALID_HANDLE);
+    }
+    return TRUE;
+}
