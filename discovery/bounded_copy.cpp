@@ -1,12 +1,12 @@
 #include "discovery/bounded_copy.h"
 
-HRESULT CopyDevicePath(WCHAR* Destination, std::size_t DestinationCch, const WCHAR* Source,
-                       std::size_t SourceCch)
+HRESULT CopyDevicePath(WCHAR* Destination, size_t DestinationCch, const WCHAR* Source,
+                       size_t SourceCch)
 {
     if (DestinationCch == 0) {
         return PATH_COPY_E_INVALID_PARAMETER;
     }
-    std::size_t copied = 0;
+    size_t copied = 0;
     while (copied < DestinationCch && copied < SourceCch && Source[copied] != 0) {
         Destination[copied] = Source[copied];
         ++copied;

@@ -2,7 +2,7 @@
 // bound on the source as well.
 #pragma once
 
-#include <cstddef>
+#include <stddef.h>
 
 #include "platform/platform.h"
 
@@ -16,5 +16,5 @@ constexpr HRESULT PATH_COPY_E_INVALID_PARAMETER = static_cast<HRESULT>(0x8007005
 // cannot hold it all, Destination holds the first DestinationCch - 1 units and a
 // NUL and the result is PATH_COPY_E_INSUFFICIENT_BUFFER; no source unit beyond
 // the DestinationCch-th is read.
-HRESULT CopyDevicePath(WCHAR* Destination, std::size_t DestinationCch, const WCHAR* Source,
-                       std::size_t SourceCch);
+HRESULT CopyDevicePath(WCHAR* Destination, size_t DestinationCch, const WCHAR* Source,
+                       size_t SourceCch);

@@ -1,8 +1,8 @@
 #include "discovery/discovery.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "discovery/bounded_copy.h"
 
@@ -49,7 +49,7 @@ void FindDevicePath(WCHAR (&DevicePath)[DEVICE_PATH_CCH])
 
     // Bounded by the block, so a list without its terminators is never overread:
     // an entry that runs to the block's end ends there.
-    std::size_t firstCch = 0;
+    size_t firstCch = 0;
     while (firstCch < listCch && list[firstCch] != 0) {
         ++firstCch;
     }

@@ -1,12 +1,12 @@
 // Finding the thermal device: the first present interface of its class.
 #pragma once
 
-#include <cstddef>
+#include <stddef.h>
 
 #include "platform/platform.h"
 
 // Capacity of the device path buffer, in UTF-16 units, terminator included.
-constexpr std::size_t DEVICE_PATH_CCH = 256;
+constexpr size_t DEVICE_PATH_CCH = 256;
 
 // {C5A3F341-E8A3-4579-9E09-DB61B3A39C1E}: the interface class the thermal
 // driver registers.

@@ -9,8 +9,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <cfgmgr32.h>
 #include <windows.h>
+// windows.h first: the others build on its types.
+#include <cfgmgr32.h>
 #include <winioctl.h>
 #if defined(__has_include)
 #if __has_include(<poclass.h>)
@@ -31,14 +32,13 @@ typedef struct _THERMAL_WAIT_READ {
 
 #else // !_WIN32
 
-#include <cstddef>
-#include <cstdint>
+#include <stdint.h>
 
-using BYTE = std::uint8_t;
-using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using ULONG = std::uint32_t;
-using LONG = std::int32_t;
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using ULONG = uint32_t;
+using LONG = int32_t;
 using BOOL = int;
 using WCHAR = char16_t;
 using HANDLE = void*;
@@ -82,7 +82,7 @@ constexpr ULONG CM_GET_DEVICE_INTERFACE_LIST_PRESENT = 0x0;
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD OPEN_EXISTING = 3;
 // Windows defines it as a cast of -1; a cast cannot be a constant expression.
-#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 
 // CTL_CODE(FILE_DEVICE_BATTERY, 0x24, METHOD_BUFFERED, FILE_READ_ACCESS)
 constexpr DWORD IOCTL_THERMAL_READ_TEMPERATURE = (0x29u << 16) | (1u << 14) | (0x24u << 2) | 0u;

@@ -1,7 +1,7 @@
 // cputemp: reads the CPU temperature from the thermal device once, prints it in
 // whole degrees Celsius and returns it as the exit status.
-#include <cstdio>
-#include <cstring>
+#include <stdio.h>
+#include <string.h>
 
 #include "discovery/discovery.h"
 #include "platform/platform.h"

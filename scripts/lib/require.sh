@@ -1,14 +1,28 @@
 # Sourced by the scripts: installs the Debian packages a command needs when they
 # are missing (as root), or says which apt-get line to run.
 
-# require_packages PACKAGE...
-require_packages() {
-    local missing=() pkg
+# missing_packages PACKAGE...: prints those not installed (name:arch works too).
+missing_packages() {
+    local pkg
     for pkg in "$@"; do
         if [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]; then
-            missing+=("$pkg")
+            printf '%s\n' "$pkg"
         fi
     done
+}
+
+apt_install() {
+    if [ -z "${CPUTEMP_APT_UPDATED:-}" ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2 || return 1
+        export CPUTEMP_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" >&2
+}
+
+# require_packages PACKAGE...: installs them or stops.
+require_packages() {
+    local missing
+    mapfile -t missing < <(missing_packages "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "cputemp: missing packages: ${missing[*]}" >&2
@@ -16,12 +30,32 @@ require_packages() {
         exit 1
     fi
     echo "cputemp: installing ${missing[*]}" >&2
-    if [ -z "${CPUTEMP_APT_UPDATED:-}" ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
-        export CPUTEMP_APT_UPDATED=1
+    apt_install "${missing[@]}" || { echo "cputemp: could not install ${missing[*]}" >&2; exit 1; }
+}
+
+# offer_packages WHAT PACKAGE...: installs them if it can; says so if not.
+offer_packages() {
+    local what=$1 missing
+    shift
+    mapfile -t missing < <(missing_packages "$@")
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ] && echo "cputemp: installing ${missing[*]}" >&2 &&
+        apt_install "${missing[@]}"; then
+        return 0
     fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+    echo "cputemp: ${missing[*]} not installed: $what will be reported skipped." >&2
+    echo "  (as root: apt-get install -y --no-install-recommends ${missing[*]})" >&2
+    return 1
+}
+
+# wine32 comes from Debian's i386 architecture.
+enable_i386() {
+    if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 && unset CPUTEMP_APT_UPDATED
+    fi
 }
 
 # The packages every build needs.
 BUILD_PACKAGES=(cmake make g++ libc6-dev)
+# Cross-building and checking the Windows builds.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 llvm-14)
