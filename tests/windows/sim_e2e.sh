@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The Windows build end to end under Wine against the simulated thermal driver:
+# output byte for byte (CR LF, as the console's text mode writes it) and the
+# exit code as cmd sees it, for each scenario.
+# Usage: sim_e2e.sh SOURCE_DIR X64_BUILD_DIR X86_BUILD_DIR ARCH
+set -euo pipefail
+source_dir=$1 x64=$2 x86=$3 arch=$4
+skip() { echo "SKIPPED: $*"; exit 77; }
+[ -x /usr/lib/wine/wine64 ] || skip "wine64 is not installed"
+[ "$arch" = x64 ] || [ -x /usr/lib/wine/wine ] || skip "wine32 is not installed"
+. "$source_dir/sim/rig.sh"
+
+prefix=$(mktemp -d /tmp/cputemp-sim-XXXXXX)
+trap rig_finish EXIT
+rig_init "$prefix" "$x64" "$x86"
+
+failures=0
+# check NAME EXPECTED_OUTPUT EXPECTED_REQUESTS: runs the tool once.
+check() {
+    local name=$1 expected=$2 requests=$3 got seen
+    got=$(rig_run "$arch"; printf .)
+    got=${got%.}
+    seen=$(rig_requests)
+    if [ "$got" != "$expected" ] || [ "$seen" != "$requests" ]; then
+        echo "FAIL $name"
+        printf '  expected %q, %s requests\n  got      %q, %s requests\n' \
+            "$expected" "$requests" "$got" "$seen"
+        failures=$((failures + 1))
+    else
+        echo "ok   $name"
+    fi
+}
+
+several=$'Warning: More than one device interface instance found. \r\nSelecting first matching device.\r\n\r\n'
+none=$'Error: No active device interfaces found.\r\n Is the sample driver loaded?'
+long_reference=$(printf 'r%.0s' $(seq 200))
+
+rig_reset && rig_register >/dev/null && rig_start
+check one_interface $'CPU Temp: 45 C\r\nexit=45\r\n' 1
+
+rig_param Reading 2729
+check below_freezing $'CPU Temp: -1 C\r\nexit=-1\r\n' 2
+rig_param Reading 0
+check reading_zero $'CPU Temp: -273 C\r\nexit=-273\r\n' 3
+
+rig_param Reading 3181
+rig_param FailStatus 0xC0000010 # STATUS_INVALID_DEVICE_REQUEST
+check request_fails $'failed:0x1\r\nexit=-273\r\n' 4
+
+rig_reset && rig_register >/dev/null && rig_register >/dev/null && rig_start
+check two_interfaces "${several}"$'CPU Temp: 45 C\r\nexit=45\r\n' 1
+
+# Not listed before the driver links it, and nothing to open when listed
+# without it.
+rig_reset && rig_register >/dev/null && rig_start && rig_stop && rig_register >/dev/null
+check registered_while_stopped "$none"$'exit=-273\r\n' 0
+rig_start
+check linked_at_start "${several}"$'CPU Temp: 45 C\r\nexit=45\r\n' 1
+
+# 264 units: reported, and never opened, so no request reaches the driver.
+rig_reset && rig_register "$long_reference" >/dev/null && rig_start
+check path_too_long $'Error: StringCchCopy failed with HRESULT 0x8007007aexit=-273\r\n' 0
+
+echo "$arch: $failures failed"
+[ "$failures" -eq 0 ]
