@@ -86,8 +86,8 @@ static ULONG QueryDword(HANDLE Key, const WCHAR* Name, ULONG Default)
     ULONG got = 0;
     ULONG value = Default;
     RtlInitUnicodeString(&name, Name);
-    if (NT_SUCCESS(ZwQueryValueKey(Key, &name, KeyValuePartialInformation, info, sizeof(buffer),
-                                   &got)) &&
+    if (NT_SUCCESS(
+            ZwQueryValueKey(Key, &name, KeyValuePartialInformation, info, sizeof(buffer), &got)) &&
         info->Type == REG_DWORD && info->DataLength == sizeof(ULONG)) {
         RtlCopyMemory(&value, info->Data, sizeof(value));
     }
@@ -170,8 +170,8 @@ static void LinkInterfaces(UNICODE_STRING* DeviceName)
         }
         name = interfaceKey->Text + classPath.Length + 1;
         link->Length = 0;
-        if (!NT_SUCCESS(status) || wcsncmp(name, L"##?#", 4) != 0 ||
-            !AppendText(link, L"\\??\\") || !AppendText(link, name + 4)) {
+        if (!NT_SUCCESS(status) || wcsncmp(name, L"##?#", 4) != 0 || !AppendText(link, L"\\??\\") ||
+            !AppendText(link, name + 4)) {
             continue;
         }
         AsUnicode(&linkName, link);

@@ -38,8 +38,7 @@ int wmain(int argc, WCHAR** argv)
     } else if (!SetupDiCreateDeviceInterfaceW(set, &device, &CpuThermalInterface, reference, 0,
                                               &iface)) {
         fprintf(stderr, "SetupDiCreateDeviceInterfaceW: %lu\n", GetLastError());
-    } else if (!SetupDiGetDeviceInterfaceDetailW(set, &iface, detail, sizeof(buffer), NULL,
-                                                 NULL)) {
+    } else if (!SetupDiGetDeviceInterfaceDetailW(set, &iface, detail, sizeof(buffer), NULL, NULL)) {
         fprintf(stderr, "SetupDiGetDeviceInterfaceDetailW: %lu\n", GetLastError());
     } else {
         printf("%ls\n", detail->DevicePath);
