@@ -59,3 +59,5 @@ enable_i386() {
 BUILD_PACKAGES=(cmake make g++ libc6-dev)
 # Cross-building and checking the Windows builds.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 llvm-14)
+# Sanitizers and libFuzzer with clang, and the 32-bit build.
+HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)

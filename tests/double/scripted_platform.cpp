@@ -199,10 +199,10 @@ bool SaveScenario(const Scenario& S, const std::string& Path)
 {
     std::ofstream out(Path);
     out << "size_result " << S.SizeResult << "\nsize_length " << S.SizeLength << "\nlist_result "
-        << S.ListResult << "\nmalloc_fails " << S.MallocFails << "\nopen_fails " << S.OpenFails
-        << "\nopen_error " << S.OpenError << "\nrequest_result " << S.RequestResult
-        << "\nreading_bytes " << S.ReadingBytesWritten << "\nreading " << S.Reading
-        << "\nrequest_error " << S.RequestError << "\nclose_result " << S.CloseResult
+        << S.ListResult << "\nmalloc_fails " << S.MallocFails << "\nmalloc_limit " << S.MallocLimit
+        << "\nopen_fails " << S.OpenFails << "\nopen_error " << S.OpenError << "\nrequest_result "
+        << S.RequestResult << "\nreading_bytes " << S.ReadingBytesWritten << "\nreading "
+        << S.Reading << "\nrequest_error " << S.RequestError << "\nclose_result " << S.CloseResult
         << "\nlist_units";
     for (char16_t unit : S.ListUnits) {
         out << ' ' << static_cast<unsigned int>(unit);
@@ -239,6 +239,8 @@ bool LoadScenario(const std::string& Path, Scenario* S)
             S->ListResult = u32;
         else if (key == "malloc_fails")
             S->MallocFails = value != 0;
+        else if (key == "malloc_limit")
+            S->MallocLimit = static_cast<std::size_t>(value);
         else if (key == "open_fails")
             S->OpenFails = value != 0;
         else if (key == "open_error")
@@ -267,7 +269,9 @@ extern "C" void* __wrap_malloc(std::size_t Size)
     }
     const Scenario& script = Script();
     Record("malloc(" + std::to_string(Size) + ")");
-    void* block = script.MallocFails || Size == 0 ? nullptr : GuardedBlock(Size);
+    const bool refused =
+        script.MallocFails || Size == 0 || (script.MallocLimit != 0 && Size > script.MallocLimit);
+    void* block = refused ? nullptr : GuardedBlock(Size);
     state.Block = block;
     return block;
 }

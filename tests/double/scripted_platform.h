@@ -19,6 +19,9 @@ struct Scenario {
     // Written into the caller's block, cut at the length the caller passed.
     std::u16string ListUnits;
     bool MallocFails = false;
+    // Blocks above this many bytes are refused, as a 32-bit allocator refuses
+    // 2 GiB; 0 is no limit.
+    std::size_t MallocLimit = 0;
 
     bool OpenFails = false;
     DWORD OpenError = ERROR_FILE_NOT_FOUND;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -53,7 +54,15 @@ ChildRun RunChild(const std::string& Binary, const std::vector<std::string>& Arg
         env.push_back(e.data());
     }
     env.push_back(nullptr);
-    std::vector<std::string> argText = {Binary};
+    // CPUTEMP_RUN_WRAPPER, words split at spaces, runs the child (valgrind, say).
+    std::vector<std::string> argText;
+    if (const char* wrapper = getenv("CPUTEMP_RUN_WRAPPER")) {
+        std::istringstream words(wrapper);
+        for (std::string word; words >> word;) {
+            argText.push_back(word);
+        }
+    }
+    argText.push_back(Binary);
     argText.insert(argText.end(), Args.begin(), Args.end());
     std::vector<char*> argv;
     for (auto& a : argText) {
@@ -76,7 +85,7 @@ ChildRun RunChild(const std::string& Binary, const std::vector<std::string>& Arg
             perror("private /sys mount");
             _exit(SETUP_FAILED);
         }
-        execve(Binary.c_str(), argv.data(), env.data());
+        execve(argv[0], argv.data(), env.data());
         perror("execve");
         _exit(SETUP_FAILED);
     }

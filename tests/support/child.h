@@ -13,7 +13,8 @@ struct ChildRun {
 
 // Binary runs with Args after argv[0] and the extra "NAME=value" entries in
 // Environment. With a SysRoot it runs in a mount namespace of its own in which
-// SysRoot is mounted on /sys.
+// SysRoot is mounted on /sys. When CPUTEMP_RUN_WRAPPER is set, it runs under
+// that command (valgrind, say).
 ChildRun RunChild(const std::string& Binary, const std::vector<std::string>& Args,
                   const std::vector<std::string>& Environment, const std::string& SysRoot = "");
 
