@@ -61,3 +61,5 @@ BUILD_PACKAGES=(cmake make g++ libc6-dev)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 llvm-14)
 # Sanitizers and libFuzzer with clang, and the 32-bit build.
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
+# Building and checking the packages.
+PACKAGE_PACKAGES=(dpkg-dev lintian mandoc groff-base man-db unzip util-linux)

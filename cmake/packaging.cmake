@@ -1,0 +1,57 @@
+# Install rules, and CPack: a Debian package from the Linux build, a .zip from
+# each Windows build.
+set(CPACK_PACKAGE_NAME cputemp)
+set(CPACK_PACKAGE_VENDOR "The cputemp developers")
+set(CPACK_PACKAGE_CONTACT "The cputemp developers <cputemp@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print the CPU temperature once")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  install(TARGETS cputemp RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(windows_arch x64)
+  else()
+    set(windows_arch x86)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME cputemp-${PROJECT_VERSION}-windows-${windows_arch})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS cputemp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+  # Debian wants the man page and the changelog compressed, and the copyright.
+  option(CPUTEMP_DEBIAN_LAYOUT "Install as the Debian package lays it out" OFF)
+  if(CPUTEMP_DEBIAN_LAYOUT)
+    find_program(GZIP gzip REQUIRED)
+    set(compressed)
+    foreach(file docs/cputemp.1 packaging/changelog)
+      get_filename_component(name ${file} NAME)
+      add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}.gz
+        COMMAND ${GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/${file} > ${CMAKE_BINARY_DIR}/${name}.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/${file} VERBATIM)
+      list(APPEND compressed ${CMAKE_BINARY_DIR}/${name}.gz)
+    endforeach()
+    add_custom_target(compressed_docs ALL DEPENDS ${compressed})
+    install(FILES ${CMAKE_BINARY_DIR}/cputemp.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cputemp)
+  else()
+    install(FILES docs/cputemp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # CPack puts the summary first and indents this as Debian wants it.
+  set(CPACK_PACKAGE_DESCRIPTION "cputemp reads the CPU's thermal sensor once, prints the temperature
+in whole degrees Celsius, such as CPU Temp: 45 C, and returns the same
+number as its exit status, so that scripts can act on it. On Linux it
+reads the kernel's thermal zone whose type names a CPU sensor. An exit
+status of -273 means that no temperature could be read.")
+endif()
+include(CPack)
