@@ -13,15 +13,14 @@ void ScanTemperatureText(TemperatureText* Text, const char* Bytes, std::size_t C
 {
     for (std::size_t i = 0; i < Count && !Text->Malformed; ++i, ++Text->Length) {
         const char c = Bytes[i];
-        if (Text->HasNewline) {
-            Text->Malformed = true; // only a final newline is allowed
-        } else if (c == '-' && Text->Length == 0) {
-            Text->Negative = true;
-        } else if (c >= '0' && c <= '9') {
+        const bool open = !Text->HasNewline; // only a final newline is allowed
+        if (open && c >= '0' && c <= '9') {
             Text->HasDigits = true;
             const std::int64_t next = Text->Magnitude * 10 + (c - '0');
             Text->Magnitude = next > MAGNITUDE_CAP ? MAGNITUDE_CAP : next;
-        } else if (c == '\n' && Text->HasDigits) {
+        } else if (open && c == '-' && Text->Length == 0) {
+            Text->Negative = true;
+        } else if (open && c == '\n' && Text->HasDigits) {
             Text->HasNewline = true;
         } else {
             Text->Malformed = true;
