@@ -10,6 +10,7 @@
 #   rig_run ARCH                  run the x64 or x86 cputemp.exe through cmd,
 #                                 printing its output, then "exit=<code>"
 #   rig_requests                  device control requests the driver has seen
+#   rig_probe PATH                the driver's answers to requests cputemp never makes
 #   rig_finish                    stop Wine and remove the prefix
 
 RIG_WINE=/usr/lib/wine/wine64
@@ -44,7 +45,8 @@ rig_init() {
         printf '@echo off\r\nC:\\cputemp\\%s\\cputemp.exe\r\necho exit=%%ERRORLEVEL%%\r\n' \
             "$arch" >"$WINEPREFIX/drive_c/cputemp/run-$arch.bat"
     done
-    cp "$x64/sim/cputemp-sim-register.exe" "$WINEPREFIX/drive_c/cputemp/"
+    cp "$x64/sim/cputemp-sim-register.exe" "$x64/sim/cputemp-sim-probe.exe" \
+        "$WINEPREFIX/drive_c/cputemp/"
 }
 
 rig_state() {
@@ -99,6 +101,10 @@ rig_requests() {
     value=$(rig_wine reg query "$RIG_PARAMETERS" /v Requests 2>/dev/null | tr -d '\r' |
         awk '/Requests/ { print $3 }')
     echo $((${value:-0}))
+}
+
+rig_probe() {
+    rig_wine 'C:\cputemp\cputemp-sim-probe.exe' "$1" | tr -d '\r'
 }
 
 rig_run() {

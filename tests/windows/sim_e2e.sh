@@ -15,20 +15,21 @@ trap rig_finish EXIT
 rig_init "$prefix" "$x64" "$x86"
 
 failures=0
-# check NAME EXPECTED_OUTPUT EXPECTED_REQUESTS: runs the tool once.
-check() {
-    local name=$1 expected=$2 requests=$3 got seen
-    got=$(rig_run "$arch"; printf .)
-    got=${got%.}
-    seen=$(rig_requests)
-    if [ "$got" != "$expected" ] || [ "$seen" != "$requests" ]; then
-        echo "FAIL $name"
-        printf '  expected %q, %s requests\n  got      %q, %s requests\n' \
-            "$expected" "$requests" "$got" "$seen"
+# same NAME EXPECTED GOT
+same() {
+    if [ "$2" != "$3" ]; then
+        printf 'FAIL %s\n  expected %q\n  got      %q\n' "$1" "$2" "$3"
         failures=$((failures + 1))
     else
-        echo "ok   $name"
+        echo "ok   $1"
     fi
+}
+
+# check NAME EXPECTED_OUTPUT EXPECTED_REQUESTS: runs the tool once.
+check() {
+    local got
+    got=$(rig_run "$arch"; printf .)
+    same "$1" "$2 after $3 requests" "${got%.} after $(rig_requests) requests"
 }
 
 several=$'Warning: More than one device interface instance found. \r\nSelecting first matching device.\r\n\r\n'
@@ -60,6 +61,21 @@ check linked_at_start "${several}"$'CPU Temp: 45 C\r\nexit=45\r\n' 1
 # 264 units: reported, and never opened, so no request reaches the driver.
 rig_reset && rig_register "$long_reference" >/dev/null && rig_start
 check path_too_long $'Error: StringCchCopy failed with HRESULT 0x8007007aexit=-273\r\n' 0
+
+# The driver itself, once: what cputemp never asks, and a clean unload (its
+# link gone, and its device too, or it could not start again).
+if [ "$arch" = x64 ]; then
+    rig_reset && path=$(rig_register) && rig_start
+    same driver_answers "open: ok
+read: ok 3181, 4 bytes
+other code: error 1, output untouched
+short request: error 87, output untouched
+short output: error 122, output untouched" "$(rig_probe "$path")"
+    rig_stop
+    same driver_unlinks_at_unload "open: error 2" "$(rig_probe "$path")"
+    rig_start
+    same driver_starts_again "open: ok" "$(rig_probe "$path" | head -n 1)"
+fi
 
 echo "$arch: $failures failed"
 [ "$failures" -eq 0 ]
