@@ -9,6 +9,8 @@
 
 // Where the kernel lists its thermal zones.
 constexpr char THERMAL_CLASS_ROOT[] = "/sys/class/thermal";
+// Longest file path the layer builds, terminator included (Linux's PATH_MAX).
+constexpr std::size_t PATH_CAP = 4096;
 
 // Whether a zone's `type` text names a CPU sensor: with one trailing newline
 // removed and compared case-insensitively, it contains "cpu", starts with "soc"

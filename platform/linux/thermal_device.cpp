@@ -12,7 +12,6 @@ namespace {
 
 thread_local DWORD LastError = ERROR_SUCCESS;
 
-constexpr std::size_t PATH_CAP = 4096;
 constexpr char TEMP_LEAF[] = "/temp";
 
 // Handles are descriptors offset by one, so that no open device is NULL.

@@ -23,7 +23,6 @@ constexpr std::size_t ZONE_NUMBER_MAX_DIGITS = 19;
 constexpr std::size_t ZONE_NAME_CAP = ZONE_PREFIX_LEN + ZONE_NUMBER_MAX_DIGITS + 1;
 // The kernel caps a zone type at 20 characters; anything this long is not one.
 constexpr std::size_t TYPE_TEXT_CAP = 256;
-constexpr std::size_t PATH_CAP = 4096;
 
 struct Zone {
     unsigned long long Number;
@@ -175,7 +174,6 @@ bool HasDeviceFilter(const WCHAR* DeviceId)
     return DeviceId != nullptr && DeviceId[0] != 0;
 }
 
-constexpr CONFIGRET CR_OUT_OF_MEMORY = 0x02;
 constexpr ULONG KNOWN_LIST_FLAGS = CM_GET_DEVICE_INTERFACE_LIST_ALL_DEVICES;
 
 } // namespace

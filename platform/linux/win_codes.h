@@ -7,6 +7,7 @@
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
 
+constexpr CONFIGRET CR_OUT_OF_MEMORY = 0x02;
 constexpr CONFIGRET CR_INVALID_POINTER = 0x03;
 constexpr CONFIGRET CR_INVALID_FLAG = 0x04;
 constexpr CONFIGRET CR_BUFFER_SMALL = 0x1A;
