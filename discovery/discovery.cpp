@@ -6,9 +6,6 @@
 
 #include "discovery/bounded_copy.h"
 
-extern const GUID CpuThermalInterfaceGuid = {
-    0xC5A3F341, 0xE8A3, 0x4579, {0x9E, 0x09, 0xDB, 0x61, 0xB3, 0xA3, 0x9C, 0x1E}};
-
 // Above this many units the block's byte count no longer fits in 32 bits.
 constexpr ULONG MAX_LIST_CCH = 0x7FFFFFFF;
 

@@ -3,14 +3,11 @@
 
 #include <stddef.h>
 
+// CpuThermalInterfaceGuid, the class searched, comes with the platform.
 #include "platform/platform.h"
 
 // Capacity of the device path buffer, in UTF-16 units, terminator included.
 constexpr size_t DEVICE_PATH_CCH = 256;
-
-// {C5A3F341-E8A3-4579-9E09-DB61B3A39C1E}: the interface class the thermal
-// driver registers.
-extern const GUID CpuThermalInterfaceGuid;
 
 // Writes the first present interface path of CpuThermalInterfaceGuid into
 // DevicePath, which the caller has zero-filled. Reports every problem on

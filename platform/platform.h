@@ -104,6 +104,12 @@ BOOL CloseHandle(HANDLE hObject);
 
 #endif // _WIN32
 
+// {C5A3F341-E8A3-4579-9E09-DB61B3A39C1E}: the device interface class of the
+// CPU thermal sensor, which its driver registers. A constant: each user builds
+// it in place rather than loading a shared copy.
+inline constexpr GUID CpuThermalInterfaceGuid = {
+    0xC5A3F341, 0xE8A3, 0x4579, {0x9E, 0x09, 0xDB, 0x61, 0xB3, 0xA3, 0x9C, 0x1E}};
+
 static_assert(sizeof(WCHAR) == 2, "interface paths are UTF-16");
 static_assert(sizeof(DWORD) == 4 && sizeof(ULONG) == 4 && sizeof(LONG) == 4,
               "Windows' integer sizes, LP64 included");

@@ -9,6 +9,13 @@ if(NOT needed STREQUAL "Shared library: [libc.so.6]")
   message(FATAL_ERROR "${BINARY} needs ${needed}; only libc.so.6 is allowed")
 endif()
 
+# The sensor the user names is taken only from a trustworthy environment: never
+# from that of a set-user-ID run.
+execute_process(COMMAND nm -D --undefined-only ${BINARY} OUTPUT_VARIABLE imports RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT imports MATCHES "secure_getenv" OR imports MATCHES "[ \n]getenv[@\n]")
+  message(FATAL_ERROR "${BINARY} must read its environment with secure_getenv alone")
+endif()
+
 string(REPLACE "|" ";" objects "${OBJECTS}")
 list(LENGTH objects count)
 if(count EQUAL 0)

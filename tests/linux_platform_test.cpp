@@ -1,6 +1,6 @@
-// The Linux platform layer on its own: which zones are CPU interfaces, the
-// interface list as the Configuration Manager lays it out, and the thermal read
-// request served from a zone's temp file.
+// The Linux platform layer on its own: which zones and hwmon channels are CPU
+// interfaces, the interface list as the Configuration Manager lays it out, and
+// the thermal read request served from a temperature file.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include "discovery/discovery.h"
 #include "platform/linux/thermal.h"
 #include "tests/support/thermal_tree.h"
 
@@ -47,9 +46,65 @@ TEST(ZoneType, NamesACpuSensor)
         {"x86_pkg_temp\n\n", false},
         {"c\0pu"s, false},
         {"gpu\n", false},
+        {"package-thermal\n", true},
+        {"bigcore0-thermal\n", true},
+        {"BigCore2-thermal", true},
+        {"littlecore-thermal\n", true},
+        {"cluster0-thermal\n", true},
+        {"center-thermal\n", false},
+        {"npu-thermal\n", false},
+        {"soc-package\n", true},
+        {"my-package\n", false},
+        {"little\n", false},
     };
     for (const TypeCase& c : cases) {
         EXPECT_EQ(IsCpuZoneType(c.Text.data(), c.Text.size()), c.Cpu) << '"' << c.Text << '"';
+    }
+}
+
+struct LabelCase {
+    const char* Chip;
+    const char* Label;
+    int Rank;
+};
+
+TEST(ChipRule, RanksTheChannelsThatReadTheCpu)
+{
+    const LabelCase cases[] = {
+        {"coretemp", "Package id 0", 0},
+        {"coretemp", "Package id 12", 0},
+        {"coretemp", "Physical id 1", 0},
+        {"coretemp", "Core 0", 1},
+        {"coretemp", "Core 29", 1},
+        {"coretemp", "Package id ", NOT_CPU},
+        {"coretemp", "Package id 0 ", NOT_CPU},
+        {"coretemp", "package id 0", NOT_CPU},
+        {"coretemp", "Core", NOT_CPU},
+        {"coretemp", "Core x", NOT_CPU},
+        {"k10temp", "Tdie", 0},
+        {"k10temp", "Tctl", 1},
+        {"k10temp", "Tccd1", NOT_CPU},
+        {"k10temp", "cpu0 Tdie", NOT_CPU},
+        {"zenpower", "Tdie", 0},
+        {"zenpower", "cpu1 Tdie", 0},
+        {"zenpower", "Tctl", 1},
+        {"zenpower", "xTdie", NOT_CPU},
+        {"zenpower", "Tccd2", NOT_CPU},
+        {"apm_xgene", "SoC Temperature", 0},
+        {"apm_xgene", "CPU power", NOT_CPU},
+        {"apm_xgene", "SoC temperature", NOT_CPU},
+        {"k8temp", "Core0 Temp", NOT_CPU}, // labels play no part: the lowest channel is taken
+    };
+    for (const LabelCase& c : cases) {
+        const CpuChipRule* rule = FindCpuChipRule(c.Chip, strlen(c.Chip));
+        ASSERT_NE(rule, nullptr) << c.Chip;
+        EXPECT_EQ(RankChannelLabel(rule, c.Label, strlen(c.Label)), c.Rank)
+            << c.Chip << " \"" << c.Label << '"';
+    }
+    for (const char* other :
+         {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87", "cpu_thermal", "soc_thermal",
+          "rp1_adc", "coretemp2", "Coretemp", "k10temp\n", ""}) {
+        EXPECT_EQ(FindCpuChipRule(other, strlen(other)), nullptr) << '"' << other << '"';
     }
 }
 
@@ -133,16 +188,36 @@ std::u16string Widen(const std::string& Text)
     return std::u16string(Text.begin(), Text.end());
 }
 
-// The list under a tree's class directory, and the length the size query reports.
-std::u16string ListOf(const ThermalTree& Tree, ULONG* Needed)
+SensorSources SourcesOf(const ThermalTree& Tree, const char* Override = nullptr)
 {
-    const std::string root = Tree.ClassDir();
-    EXPECT_EQ(ListCpuZones(root.c_str(), nullptr, 0, Needed), CR_SUCCESS);
-    std::u16string list(*Needed, u'#');
-    ULONG again = 0;
-    EXPECT_EQ(ListCpuZones(root.c_str(), list.data(), *Needed, &again), CR_SUCCESS);
-    EXPECT_EQ(again, *Needed);
+    return {Tree.HwmonDir().c_str(), Tree.ClassDir().c_str(), Override};
+}
+
+// The list as the size query measures it and the list query hands it over.
+std::u16string ListOf(const SensorSources& Sources)
+{
+    ULONG needed = 0;
+    EXPECT_EQ(QueryInterfaceListSize(&Sources, &needed), CR_SUCCESS);
+    std::u16string list(needed, u'#');
+    EXPECT_EQ(QueryInterfaceList(&Sources, list.data(), needed), CR_SUCCESS);
     return list;
+}
+
+std::u16string ListOf(const ThermalTree& Tree)
+{
+    const std::string hwmon = Tree.HwmonDir();
+    const std::string thermal = Tree.ClassDir();
+    return ListOf(SensorSources{hwmon.c_str(), thermal.c_str(), nullptr});
+}
+
+// Paths NUL-terminated, then the list's final NUL.
+std::u16string Listed(const std::vector<std::string>& Paths)
+{
+    std::u16string list;
+    for (const std::string& path : Paths) {
+        list += Widen(path) + u'\0';
+    }
+    return list + u'\0';
 }
 
 ZoneSpec Zone(const std::string& Name, const std::string& Type)
@@ -157,14 +232,9 @@ TEST(InterfaceList, ListsCpuZonesInNumericOrder)
                             Zone("thermal_zone1", "acpitz\n"),
                             Zone("thermal_zone0", "x86_pkg_temp\n"),
                             {"thermal_zone11", "cpu\n", "1\n", false}});
-    ULONG needed = 0;
-    const std::u16string list = ListOf(tree, &needed);
     const std::string dir = tree.ClassDir();
-    const std::u16string expected =
-        Widen(dir + "/thermal_zone0") + u'\0' + Widen(dir + "/thermal_zone2") + u'\0' +
-        Widen(dir + "/thermal_zone10") + u'\0' + Widen(dir + "/thermal_zone11") + u'\0' + u'\0';
-    EXPECT_EQ(list, expected);
-    EXPECT_EQ(needed, expected.size());
+    EXPECT_EQ(ListOf(tree), Listed({dir + "/thermal_zone0", dir + "/thermal_zone2",
+                                    dir + "/thermal_zone10", dir + "/thermal_zone11"}));
 }
 
 TEST(InterfaceList, SkipsWhatIsNotAZoneDirectory)
@@ -178,27 +248,78 @@ TEST(InterfaceList, SkipsWhatIsNotAZoneDirectory)
     tree.Write("class/thermal/thermal_zone5", "cpu\n"); // a file, not a directory
     std::filesystem::create_directory_symlink("../../nowhere", tree.ClassDir() + "/thermal_zone6");
     tree.Write("class/thermal/thermal_zone1/type", std::string(300, 'c') + "cpu\n");
-    ULONG needed = 0;
-    EXPECT_EQ(ListOf(tree, &needed), u"\0"s);
-    EXPECT_EQ(needed, 1U);
+    EXPECT_EQ(ListOf(tree), u"\0"s);
 }
 
 TEST(InterfaceList, MissingTreeIsAnEmptyList)
 {
-    ULONG needed = 0;
-    EXPECT_EQ(ListCpuZones("/nonexistent/class/thermal", nullptr, 0, &needed), CR_SUCCESS);
-    EXPECT_EQ(needed, 1U);
+    EXPECT_EQ(ListOf(SensorSources{"/nonexistent/hwmon", "/nonexistent/thermal", nullptr}), u"\0"s);
 }
 
-TEST(InterfaceList, ShortBufferIsRefusedUntouched)
+TEST(InterfaceList, OneChannelPerCpuChipInChipOrder)
 {
-    const ThermalTree tree({Zone("thermal_zone0", "cpu\n")});
-    const std::string root = tree.ClassDir();
+    const ThermalTree tree(
+        {Zone("thermal_zone0", "x86_pkg_temp\n")}, true,
+        {{"hwmon10", {{"name", "k10temp\n"}, {"temp1_label", "Tctl\n"}, {"temp1_input", "1\n"}}},
+         {"hwmon2", {{"name", "coretemp\n"}, {"temp2_label", "Core 0\n"}, {"temp2_input", "1\n"}}},
+         {"hwmon3", {{"name", "nvme\n"}, {"temp1_input", "1\n"}}},
+         {"hwmon4", {{"name", "k8temp\n"}, {"temp1_input", "1\n"}}, "platform/k8", true},
+         {"hwmon5", {{"name", "coretemp\n"}, {"temp1_label", "Core 0\n"}}}});
+    const std::string dir = tree.HwmonDir();
+    EXPECT_EQ(ListOf(tree), Listed({dir + "/hwmon2/temp2_input", dir + "/hwmon4/device/temp1_input",
+                                    dir + "/hwmon10/temp1_input"}));
+}
+
+TEST(InterfaceList, TheUsersSensorAloneWhenItExists)
+{
+    const ThermalTree tree(
+        {Zone("thermal_zone0", "acpitz\n"), {"thermal_zone1", "cpu\n", {}}}, true,
+        {{"hwmon0",
+          {{"name", "coretemp\n"}, {"temp1_label", "Package id 0\n"}, {"temp1_input", "1\n"}}}});
+    std::filesystem::create_directories(tree.Root() + "/caf\xC3\xA9 \xF0\x9F\x8C\xA1");
+    tree.Write("caf\xC3\xA9 \xF0\x9F\x8C\xA1/temp", "1\n");
+    const std::string zone = tree.ClassDir() + "/thermal_zone0";
+    const std::string input = tree.HwmonDir() + "/hwmon0/temp1_input";
+    const std::pair<std::string, std::u16string> cases[] = {
+        {input, Listed({input})},
+        {zone, Listed({zone})},
+        {tree.ClassDir() + "/thermal_zone1", u"\0"s}, // a directory without temp
+        {tree.ClassDir() + "/thermal_zone9", u"\0"s},
+        {tree.Root() + "/caf\xC3\xA9 \xF0\x9F\x8C\xA1",
+         Widen(tree.Root()) + u"/caf\u00E9 \U0001F321"s + u'\0' + u'\0'},
+        {tree.Root() + "/caf\xC3", u"\0"s},      // cut short
+        {tree.Root() + "/caf\xC0\xA9", u"\0"s},  // overlong
+        {tree.Root() + "/\xED\xA0\x80", u"\0"s}, // a surrogate
+    };
+    for (const auto& [sensor, expected] : cases) {
+        EXPECT_EQ(ListOf(SourcesOf(tree, sensor.c_str())), expected) << sensor;
+    }
+}
+
+// The size query's scan serves the list query after it: one walk a run, and
+// the list handed over is the one that was measured.
+TEST(InterfaceList, ListQueryServesTheSizeQuerysScan)
+{
+    const ThermalTree tree({Zone("thermal_zone0", "cpu\n"), Zone("thermal_zone1", "gpu\n")});
+    const std::string hwmon = tree.HwmonDir();
+    const std::string thermal = tree.ClassDir();
+    const SensorSources sources{hwmon.c_str(), thermal.c_str(), nullptr};
+    const std::u16string before = Listed({thermal + "/thermal_zone0"});
+    const std::u16string after = Listed({thermal + "/thermal_zone0", thermal + "/thermal_zone1"});
+
     ULONG needed = 0;
-    ASSERT_EQ(ListCpuZones(root.c_str(), nullptr, 0, &needed), CR_SUCCESS);
-    std::u16string buffer(needed, u'#');
-    EXPECT_EQ(ListCpuZones(root.c_str(), buffer.data(), needed - 1, &needed), CR_BUFFER_SMALL);
-    EXPECT_EQ(buffer, std::u16string(needed, u'#'));
+    ASSERT_EQ(QueryInterfaceListSize(&sources, &needed), CR_SUCCESS);
+    EXPECT_EQ(needed, before.size());
+    tree.Write("devices/virtual/thermal/thermal_zone1/type", "cpu\n");
+    std::u16string list(after.size(), u'#');
+    ASSERT_EQ(QueryInterfaceList(&sources, list.data(), needed), CR_SUCCESS);
+    EXPECT_EQ(list.substr(0, needed), before);
+    // Taken once: the next list query scans afresh, and refuses a short buffer.
+    EXPECT_EQ(QueryInterfaceList(&sources, list.data(), needed), CR_BUFFER_SMALL);
+    EXPECT_EQ(list.substr(0, needed), before);
+    ASSERT_EQ(QueryInterfaceList(&sources, list.data(), static_cast<ULONG>(after.size())),
+              CR_SUCCESS);
+    EXPECT_EQ(list, after);
 }
 
 TEST(ConfigurationManager, ValidatesLikeWindows)
@@ -324,7 +445,7 @@ TEST(OpenDevice, FailsWithTheWindowsError)
         {"", ERROR_PATH_NOT_FOUND},
         {tree.ClassDir() + "/thermal_zone0", ERROR_FILE_NOT_FOUND},
         {tree.ClassDir() + "/thermal_zone9", ERROR_FILE_NOT_FOUND},
-        {tree.ClassDir() + "/plainfile", ERROR_PATH_NOT_FOUND},
+        {tree.ClassDir() + "/plainfile/temp", ERROR_PATH_NOT_FOUND},
         {"/" + std::string(5000, 'a'), ERROR_FILENAME_EXCED_RANGE},
     };
     for (const auto& [path, error] : cases) {
@@ -349,21 +470,32 @@ int DescriptorOf(const std::string& Path)
     return -1;
 }
 
-TEST(OpenDevice, OpensTheTempFileCloseOnExecAndCloses)
+// A zone opens its temp file, a channel's input opens itself; nothing else
+// stays open.
+TEST(OpenDevice, OpensTheValueFileCloseOnExecAndCloses)
 {
     const ThermalTree tree({{"thermal_zone0", "cpu\n", "1000\n", false}});
-    const std::string temp = tree.ClassDir() + "/thermal_zone0/temp";
-    const HANDLE device = OpenZone(tree.ClassDir() + "/thermal_zone0");
-    ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    const int fd = DescriptorOf(temp);
-    ASSERT_GE(fd, 0);
-    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_EQ(fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY);
-    EXPECT_TRUE(CloseHandle(device));
-    EXPECT_EQ(DescriptorOf(temp), -1);
-    const Answer afterClose = Request(device);
-    EXPECT_FALSE(afterClose.Ok);
-    EXPECT_EQ(afterClose.Error, ERROR_INVALID_HANDLE);
+    tree.Write("class/thermal/temp1_input", "1000\n");
+    const std::string zone = tree.ClassDir() + "/thermal_zone0";
+    const std::pair<std::string, std::string> cases[] = {
+        {zone, zone + "/temp"},
+        {tree.ClassDir() + "/temp1_input", tree.ClassDir() + "/temp1_input"},
+    };
+    for (const auto& [interface, file] : cases) {
+        const HANDLE device = OpenZone(interface);
+        ASSERT_NE(device, INVALID_HANDLE_VALUE) << interface;
+        const int fd = DescriptorOf(file);
+        ASSERT_GE(fd, 0) << interface;
+        EXPECT_EQ(DescriptorOf(zone), -1) << interface;
+        EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << interface;
+        EXPECT_EQ(fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY) << interface;
+        EXPECT_TRUE(Request(device).Ok) << interface;
+        EXPECT_TRUE(CloseHandle(device)) << interface;
+        EXPECT_EQ(DescriptorOf(file), -1) << interface;
+        const Answer afterClose = Request(device);
+        EXPECT_FALSE(afterClose.Ok) << interface;
+        EXPECT_EQ(afterClose.Error, ERROR_INVALID_HANDLE) << interface;
+    }
 }
 
 TEST(LastError, BelongsToTheThread)

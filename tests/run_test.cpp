@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -223,13 +224,18 @@ TEST_P(ScriptedRunTest, PrintsExitsAndCallsInOrder)
 INSTANTIATE_TEST_SUITE_P(Runs, ScriptedRunTest, testing::ValuesIn(SCRIPTED_RUNS),
                          CaseName<ScriptedRun>);
 
-// The Linux binary as users run it, with a thermal tree of our own on /sys.
+// The Linux binary as users run it, with a sysfs tree of our own on /sys.
 struct LinuxRun {
     const char* Name;
     std::vector<ZoneSpec> Zones;
-    bool WithClass;
+    std::vector<ChipSpec> Chips;
+    std::optional<std::string> Sensor; // CPUTEMP_SENSOR
     std::string Output;
     int Status;
+    // Every sensor value and zone type the run opened, in order: only what the
+    // rule needs, each once, and no value but the one reported.
+    std::vector<std::string> Reads;
+    bool WithClass = true;
 };
 
 ZoneSpec Zone(const std::string& Name, const std::string& Type, const std::string& Temp)
@@ -237,35 +243,282 @@ ZoneSpec Zone(const std::string& Name, const std::string& Type, const std::strin
     return {Name, Type, Temp};
 }
 
+// A temperature channel: its number, and its label and value when it has them.
+struct Channel {
+    int Number;
+    const char* Label;
+    const char* Input;
+};
+
+ChipSpec Chip(const std::string& Name, const std::string& Kind,
+              const std::vector<Channel>& Channels, const std::string& Device = "platform/chip",
+              bool OldLayout = false)
+{
+    ChipSpec chip{Name, {{"name", Kind + "\n"}}, Device, OldLayout};
+    for (const Channel& c : Channels) {
+        const std::string prefix = "temp" + std::to_string(c.Number);
+        if (c.Label != nullptr) {
+            chip.Files.emplace_back(prefix + "_label", std::string(c.Label) + "\n");
+        }
+        if (c.Input != nullptr) {
+            chip.Files.emplace_back(prefix + "_input", std::string(c.Input) + "\n");
+        }
+    }
+    return chip;
+}
+
+ChipSpec WithFiles(ChipSpec Chip, const std::vector<std::pair<std::string, std::string>>& Files)
+{
+    Chip.Files.insert(Chip.Files.end(), Files.begin(), Files.end());
+    return Chip;
+}
+
+// A desktop's chips that are never the CPU, whatever their labels say.
+const std::vector<ChipSpec> DECOYS = {
+    Chip("hwmon0", "acpitz", {{1, nullptr, "27800"}}, "LNXSYSTM:00/device:00/ACPI0000:00"),
+    Chip("hwmon1", "nvme", {{1, "Composite", "40000"}}, "pci0000:00/0000:00:01.4/nvme/nvme0"),
+    Chip("hwmon2", "amdgpu", {{1, "edge", "50000"}}, "pci0000:00/0000:00:03.1/0000:0a:00.0"),
+    Chip("hwmon3", "nct6775", {{2, "CPUTIN", "127500"}}, "platform/nct6775.656"),
+    Chip("hwmon4", "it87", {{1, nullptr, "33000"}}, "platform/it87.2608"),
+    Chip("hwmon5", "iwlwifi_1", {{1, nullptr, "41000"}}, "virtual"),
+};
+
+std::vector<ChipSpec> DecoysAnd(const std::vector<ChipSpec>& Chips)
+{
+    std::vector<ChipSpec> all = DECOYS;
+    all.insert(all.end(), Chips.begin(), Chips.end());
+    return all;
+}
+
+const ChipSpec INTEL_PACKAGE = Chip("hwmon6", "coretemp",
+                                    {{1, "Package id 0", "47000"},
+                                     {2, "Core 0", "45000"},
+                                     {3, "Core 1", "44000"},
+                                     {6, "Core 4", "46000"}},
+                                    "platform/coretemp.0");
+
 const LinuxRun LINUX_RUNS[] = {
-    {"NoThermalClass", {}, false, NO_INTERFACE, -273},
-    {"NoZones", {}, true, NO_INTERFACE, -273},
-    {"NoCpuZone", {Zone("thermal_zone0", "acpitz\n", "30000\n")}, true, NO_INTERFACE, -273},
+    {"NoThermalClass", {}, {}, {}, NO_INTERFACE, -273, {}, false},
+    {"NoZones", {}, {}, {}, NO_INTERFACE, -273, {}},
+    {"NoCpuZone",
+     {Zone("thermal_zone0", "acpitz\n", "30000\n")},
+     {},
+     {},
+     NO_INTERFACE,
+     -273,
+     {"thermal_zone0/type"}},
     {"PackageSensor",
      {Zone("thermal_zone0", "x86_pkg_temp\n", "45000\n")},
-     true,
+     {},
+     {},
      "CPU Temp: 45 C\n",
-     45},
+     45,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
     {"BelowZero",
      {Zone("thermal_zone0", "cpu-thermal\n", "-40000\n")},
-     true,
+     {},
+     {},
      "CPU Temp: -40 C\n",
-     -40},
+     -40,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
     {"ZonesInNumericOrder",
      {Zone("thermal_zone0", "acpitz\n", "30000\n"),
       Zone("thermal_zone10", "soc_thermal\n", "60000\n"),
       Zone("thermal_zone2", "CPU-therm\n", "50000\n")},
-     true,
+     {},
+     {},
      std::string(SEVERAL) + "CPU Temp: 50 C\n",
-     50},
-    {"ZoneNotLinked", {{"thermal_zone3", "cpu\n", "51000\n", false}}, true, "CPU Temp: 51 C\n", 51},
-    {"MalformedTemperature", {Zone("thermal_zone0", "cpu\n", "hot\n")}, true, "failed:0xd\n", -273},
+     50,
+     {"thermal_zone0/type", "thermal_zone2/type", "thermal_zone10/type", "thermal_zone2/temp"}},
+    {"ZoneNotLinked",
+     {{"thermal_zone3", "cpu\n", "51000\n", false}},
+     {},
+     {},
+     "CPU Temp: 51 C\n",
+     51,
+     {"thermal_zone3/type", "thermal_zone3/temp"}},
+    {"MalformedTemperature",
+     {Zone("thermal_zone0", "cpu\n", "hot\n")},
+     {},
+     {},
+     "failed:0xd\n",
+     -273,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
     {"TemperatureBelowAbsoluteZero",
      {Zone("thermal_zone0", "cpu\n", "-273151\n")},
-     true,
+     {},
+     {},
      "failed:0xd\n",
-     -273},
-    {"NoTemperatureFile", {{"thermal_zone0", "cpu\n", std::nullopt}}, true, "", -273},
+     -273,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
+    {"NoTemperatureFile",
+     {{"thermal_zone0", "cpu\n", std::nullopt}},
+     {},
+     {},
+     "",
+     -273,
+     {"thermal_zone0/type"}},
+
+    // Intel: the package sensor of coretemp, even where x86_pkg_temp has a zone;
+    // the zones are then not looked at.
+    {"IntelDesktop",
+     {Zone("thermal_zone0", "acpitz\n", "27800\n"),
+      Zone("thermal_zone1", "x86_pkg_temp\n", "48000\n")},
+     DecoysAnd({INTEL_PACKAGE}),
+     {},
+     "CPU Temp: 47 C\n",
+     47,
+     {"hwmon6/temp1_input"}},
+    // Core 2 and early Atom have no package sensor: the lowest-numbered core,
+    // found by listing (temp3 before temp10), not by counting from temp1.
+    {"IntelCoresOnly",
+     {Zone("thermal_zone0", "acpitz\n", "27800\n")},
+     {Chip("hwmon0", "coretemp",
+           {{10, "Core 8", "58000"}, {3, "Core 1", "53000"}, {5, "Core 3", "55000"}})},
+     {},
+     "CPU Temp: 53 C\n",
+     53,
+     {"hwmon0/temp3_input"}},
+    {"IntelTwoSocketsInChipOrder",
+     {},
+     {Chip("hwmon10", "coretemp", {{1, "Package id 1", "60000"}}, "platform/coretemp.1"),
+      Chip("hwmon2", "coretemp", {{1, "Package id 0", "50000"}}, "platform/coretemp.0")},
+     {},
+     std::string(SEVERAL) + "CPU Temp: 50 C\n",
+     50,
+     {"hwmon2/temp1_input"}},
+    // The chosen channel has no value: no interface from that chip, so the zones.
+    {"PackageWithoutValueFallsToZones",
+     {Zone("thermal_zone0", "x86_pkg_temp\n", "49000\n")},
+     {Chip("hwmon1", "coretemp", {{1, "Package id 0", nullptr}, {2, "Core 0", "45000"}})},
+     {},
+     "CPU Temp: 49 C\n",
+     49,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
+    // CentOS 7's 3.10: every attribute in the parent device, name included.
+    {"OldKernelDeviceLayout",
+     {},
+     {Chip("hwmon0", "coretemp", {{1, "Physical id 0", "51000"}, {2, "Core 0", "50000"}},
+           "platform/coretemp.0", true)},
+     {},
+     "CPU Temp: 51 C\n",
+     51,
+     {"hwmon0/device/temp1_input"}},
+    {"AmdZenTctl",
+     {Zone("thermal_zone0", "acpitz\n", "16800\n")},
+     DecoysAnd({Chip("hwmon6", "k10temp", {{1, "Tctl", "61750"}, {3, "Tccd1", "55250"}},
+                     "pci0000:00/0000:00:18.3")}),
+     {},
+     "CPU Temp: 61 C\n",
+     61,
+     {"hwmon6/temp1_input"}},
+    // First-generation X parts: Tctl runs 20 degrees high; Tdie is the die.
+    {"AmdZenTdie",
+     {},
+     {Chip("hwmon0", "k10temp",
+           {{1, "Tctl", "80000"}, {2, "Tdie", "60000"}, {3, "Tccd1", "58000"}})},
+     {},
+     "CPU Temp: 60 C\n",
+     60,
+     {"hwmon0/temp2_input"}},
+    {"AmdOlderUnlabelled",
+     {},
+     {Chip("hwmon0", "k10temp", {{1, nullptr, "45000"}})},
+     {},
+     "CPU Temp: 45 C\n",
+     45,
+     {"hwmon0/temp1_input"}},
+    {"AmdZenpower",
+     {},
+     {Chip("hwmon0", "zenpower",
+           {{1, "Tdie", "50000"}, {2, "Tctl", "60000"}, {3, "Tccd1", "48000"}})},
+     {},
+     "CPU Temp: 50 C\n",
+     50,
+     {"hwmon0/temp1_input"}},
+    {"AmdK8LowestChannel",
+     {},
+     {Chip("hwmon0", "k8temp", {{3, nullptr, "42000"}, {2, nullptr, "41000"}})},
+     {},
+     "CPU Temp: 41 C\n",
+     41,
+     {"hwmon0/temp2_input"}},
+    // Ampere Altra: the power channels are microwatts, never a temperature.
+    {"AmpereAltra",
+     {},
+     {Chip("hwmon0", "nvme", {{1, "Composite", "40000"}}),
+      WithFiles(
+          Chip("hwmon1", "apm_xgene", {{1, "SoC Temperature", "38000"}}, "platform/APMC0D29:00"),
+          {{"power1_label", "CPU power\n"},
+           {"power1_input", "7720000\n"},
+           {"power2_label", "IO power\n"},
+           {"power2_input", "1230000\n"}})},
+     {},
+     "CPU Temp: 38 C\n",
+     38,
+     {"hwmon1/temp1_input"}},
+    // Mainline RK3588: device-tree zones, none of them named after the CPU.
+    {"Rk3588Zones",
+     {Zone("thermal_zone0", "package-thermal\n", "40000\n"),
+      Zone("thermal_zone1", "bigcore0-thermal\n", "41000\n"),
+      Zone("thermal_zone2", "bigcore2-thermal\n", "41500\n"),
+      Zone("thermal_zone3", "littlecore-thermal\n", "39000\n"),
+      Zone("thermal_zone4", "center-thermal\n", "38000\n"),
+      Zone("thermal_zone5", "gpu-thermal\n", "37000\n")},
+     {},
+     {},
+     std::string(SEVERAL) + "CPU Temp: 40 C\n",
+     40,
+     {"thermal_zone0/type", "thermal_zone1/type", "thermal_zone2/type", "thermal_zone3/type",
+      "thermal_zone4/type", "thermal_zone5/type", "thermal_zone0/temp"}},
+    // Raspberry Pi 5: the zone, not its hwmon copy, and never the RP1 I/O chip.
+    {"RaspberryPi5",
+     {Zone("thermal_zone0", "cpu-thermal\n", "56500\n")},
+     {Chip("hwmon0", "cpu_thermal", {{1, nullptr, "56500"}}, "virtual/thermal/thermal_zone0"),
+      Chip("hwmon1", "rp1_adc", {{1, nullptr, "55472"}}, "platform/rp1_adc"),
+      WithFiles(Chip("hwmon2", "rpi_volt", {}, "platform/rpi_volt"), {{"in0_lcrit_alarm", "0\n"}})},
+     {},
+     "CPU Temp: 56 C\n",
+     56,
+     {"thermal_zone0/type", "thermal_zone0/temp"}},
+    {"DecoysOnly",
+     {Zone("thermal_zone0", "acpitz\n", "27800\n")},
+     DECOYS,
+     {},
+     NO_INTERFACE,
+     -273,
+     {"thermal_zone0/type"}},
+    {"ChosenChannelMalformed",
+     {},
+     {Chip("hwmon0", "coretemp", {{1, "Package id 0", "N/A"}})},
+     {},
+     "failed:0xd\n",
+     -273,
+     {"hwmon0/temp1_input"}},
+
+    // The user's sensor replaces the rule: nothing is scanned.
+    {"SensorNamesAChannel",
+     {Zone("thermal_zone0", "x86_pkg_temp\n", "48000\n")},
+     DecoysAnd({INTEL_PACKAGE}),
+     "/sys/class/hwmon/hwmon3/temp2_input",
+     "CPU Temp: 127 C\n",
+     127,
+     {"hwmon3/temp2_input"}},
+    {"SensorNamesAZone",
+     {Zone("thermal_zone0", "acpitz\n", "30000\n")},
+     {INTEL_PACKAGE},
+     "/sys/class/thermal/thermal_zone0",
+     "CPU Temp: 30 C\n",
+     30,
+     {"thermal_zone0/temp"}},
+    {"SensorNamesNothing",
+     {Zone("thermal_zone0", "x86_pkg_temp\n", "48000\n")},
+     {INTEL_PACKAGE},
+     "/sys/class/hwmon/hwmon9/temp1_input",
+     NO_INTERFACE,
+     -273,
+     {}},
+    {"EmptySensorIsUnset", {}, {INTEL_PACKAGE}, "", "CPU Temp: 47 C\n", 47, {"hwmon6/temp1_input"}},
 };
 
 void PrintTo(const LinuxRun& Case, std::ostream* Out)
@@ -275,18 +528,24 @@ void PrintTo(const LinuxRun& Case, std::ostream* Out)
 
 class LinuxRunTest : public testing::TestWithParam<LinuxRun> {};
 
-TEST_P(LinuxRunTest, ReportsTheCpuZone)
+TEST_P(LinuxRunTest, ReportsTheCpuSensor)
 {
     if (!CanMountPrivately()) {
         GTEST_SKIP() << "needs a private mount namespace (root or user namespaces)";
     }
     const LinuxRun& r = GetParam();
-    const ThermalTree tree(r.Zones, r.WithClass);
-    const ChildRun run = RunChild(CPUTEMP_BINARY, {}, {}, tree.Root());
+    ThermalTree tree(r.Zones, r.WithClass, r.Chips);
+    tree.WatchReads();
+    std::vector<std::string> environment;
+    if (r.Sensor) {
+        environment.push_back("CPUTEMP_SENSOR=" + *r.Sensor);
+    }
+    const ChildRun run = RunChild(CPUTEMP_BINARY, {}, environment, tree.Root());
     EXPECT_TRUE(run.Exited);
     EXPECT_EQ(run.Output, r.Output);
     EXPECT_EQ(run.ExitStatus, Narrowed(r.Status));
     EXPECT_EQ(run.Errors, "");
+    EXPECT_EQ(tree.Reads(), r.Reads);
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, LinuxRunTest, testing::ValuesIn(LINUX_RUNS), CaseName<LinuxRun>);

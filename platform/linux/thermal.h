@@ -1,31 +1,98 @@
-// The Linux platform layer: the thermal device interface class served from the
-// kernel's thermal zones. Internal to the layer and its tests.
+// The Linux platform layer: the CPU thermal interface class served from the
+// kernel's hwmon chips and thermal zones. Internal to the layer and its tests.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include <dirent.h>
+
 #include "platform/linux/win_codes.h"
 
-// Where the kernel lists its thermal zones.
+// Where the kernel lists its sensor chips and its thermal zones.
+constexpr char HWMON_CLASS_ROOT[] = "/sys/class/hwmon";
 constexpr char THERMAL_CLASS_ROOT[] = "/sys/class/thermal";
+// Names the one sensor to read, where the rules cannot choose.
+constexpr char SENSOR_VARIABLE[] = "CPUTEMP_SENSOR";
 // Longest file path the layer builds, terminator included (Linux's PATH_MAX).
 constexpr std::size_t PATH_CAP = 4096;
 
+// Where the interfaces of the CPU thermal class come from: the user's sensor
+// when Override is not null, else the CPU chips under HwmonRoot, else the CPU
+// zones under ThermalRoot.
+struct SensorSources {
+    const char* HwmonRoot;
+    const char* ThermalRoot;
+    const char* Override;
+};
+
+// Interface paths as UTF-8, each NUL-terminated, in a heap block that grows.
+struct PathList {
+    char* Text;
+    std::size_t Length; // bytes in use, terminators included
+    std::size_t Capacity;
+    std::size_t Count;
+    bool OutOfMemory; // set once a path could not be added
+};
+
+// Appends Directory, Directory/Name or Directory/Name/Leaf: the parts up to the
+// first null one.
+void AppendPath(PathList* List, const char* Directory, const char* Name, const char* Leaf);
+void FreePathList(PathList* List);
+
+// A listing of the directory that DirectoryFd stands for, which leaves that
+// descriptor open: closedir it. Null when it cannot be listed.
+DIR* OpenListing(int DirectoryFd);
+
+// A directory's entries <Prefix><N>, N decimal, in ascending N (ties by name).
+struct IndexedEntry {
+    unsigned long long Number;
+    char Name[32];
+};
+// *Entries is malloc'd and the caller frees it; a directory that cannot be
+// opened has none. False only when memory ran out.
+bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entries,
+                        std::size_t* Count);
+// <Prefix><N><Suffix> with N of 1 to 19 decimal digits (the kernel's are ints).
+bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
+                      unsigned long long* Number);
+
+// A small attribute file's whole text, read in one go as sysfs serves it. False
+// when it cannot be opened or read, or does not fit in Capacity bytes.
+bool ReadAttributeText(int DirectoryFd, const char* Relative, char* Text, std::size_t Capacity,
+                       std::size_t* Length);
+// The text's length without one trailing newline.
+std::size_t WithoutNewline(const char* Text, std::size_t Length);
+
+// Tier 1: the CPU channel of each recognised hwmon chip under Root, in
+// ascending chip number, as paths of tempK_input files.
+void ListCpuChips(const char* Root, PathList* List);
+// Tier 2: the CPU zones under Root, in ascending zone number, as zone paths.
+void ListCpuZones(const char* Root, PathList* List);
+
 // Whether a zone's `type` text names a CPU sensor: with one trailing newline
-// removed and compared case-insensitively, it contains "cpu", starts with "soc"
-// or is "x86_pkg_temp".
+// removed and compared case-insensitively, it contains "cpu", starts with "soc",
+// "package", "bigcore", "littlecore" or "cluster", or is "x86_pkg_temp".
 bool IsCpuZoneType(const char* Text, std::size_t Length);
 
-// The interface list of the CPU zones under Root, as CM_Get_Device_Interface_ListW
-// lays it out: each zone's path NUL-terminated, in ascending zone number, then one
-// more NUL. Sets *NeededCch to the list's length in UTF-16 units; writes the list
-// into Buffer only when Buffer is not null and BufferCch units hold it, and answers
-// CR_BUFFER_SMALL when they don't.
-CONFIGRET ListCpuZones(const char* Root, WCHAR* Buffer, ULONG BufferCch, ULONG* NeededCch);
+// How a chip's temperature channels rank as the CPU reading: 0 is the best, a
+// higher rank is taken only when no channel ranks better, and NOT_CPU never.
+constexpr int NOT_CPU = -1;
+// Null when the chip's name (without its newline) is not a CPU chip's.
+struct CpuChipRule;
+const CpuChipRule* FindCpuChipRule(const char* Name, std::size_t Length);
+int RankChannelLabel(const CpuChipRule* Rule, const char* Label, std::size_t Length);
 
-// A zone's `temp` text, fed in pieces as it is read: an optional '-', decimal
-// digits and an optional final newline, in millidegrees Celsius.
+// The interface list as CM_Get_Device_Interface_ListW lays it out, in a malloc'd
+// block of *ListCch units that the caller frees.
+CONFIGRET BuildInterfaceList(const SensorSources* Sources, WCHAR** List, ULONG* ListCch);
+// The size query and the list query over Sources; see interface_list.cpp for how
+// the two share one scan.
+CONFIGRET QueryInterfaceListSize(const SensorSources* Sources, ULONG* ListCch);
+CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG BufferCch);
+
+// A temperature file's text, fed in pieces as it is read: an optional '-',
+// decimal digits and an optional final newline, in millidegrees Celsius.
 struct TemperatureText {
     std::int64_t Magnitude; // saturates far above anything that fits a reading
     std::size_t Length;

@@ -1,5 +1,6 @@
 // File and device I/O for the thermal interfaces: opening an interface opens
-// its zone's temp file, and the thermal read request reads it afresh.
+// its temperature file (a zone's temp, or the hwmon channel's input itself), and
+// the thermal read request reads it afresh.
 #include <cerrno>
 #include <cstring>
 
@@ -12,7 +13,10 @@ namespace {
 
 thread_local DWORD LastError = ERROR_SUCCESS;
 
-constexpr char TEMP_LEAF[] = "/temp";
+constexpr char ZONE_TEMP[] = "temp";
+// Non-blocking, so that a FIFO named as the sensor cannot hang the run; sysfs
+// files ignore the flag.
+constexpr int SENSOR_OPEN_FLAGS = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 // Handles are descriptors offset by one, so that no open device is NULL.
 HANDLE HandleFromFd(int Fd)
@@ -36,8 +40,8 @@ BOOL Fail(DWORD Error)
     return FALSE;
 }
 
-// UTF-16 to UTF-8 with TEMP_LEAF appended; answers the Windows error on failure.
-DWORD TempPathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
+// UTF-16 to UTF-8; answers the Windows error on failure.
+DWORD PathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
 {
     std::size_t length = 0;
     auto put = [&](unsigned int byte) {
@@ -76,11 +80,23 @@ DWORD TempPathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
             return ERROR_FILENAME_EXCED_RANGE;
         }
     }
-    if (length + sizeof(TEMP_LEAF) > PATH_CAP) {
-        return ERROR_FILENAME_EXCED_RANGE;
-    }
-    memcpy(Out + length, TEMP_LEAF, sizeof(TEMP_LEAF));
+    Out[length] = 0;
     return ERROR_SUCCESS;
+}
+
+// A zone directory opens its temp file; anything else opens as it is. The
+// opens tell which it is: no stat first.
+int OpenSensor(const char* Path)
+{
+    const int directory = open(Path, SENSOR_OPEN_FLAGS | O_DIRECTORY);
+    if (directory < 0) {
+        return errno == ENOTDIR ? open(Path, SENSOR_OPEN_FLAGS) : -1;
+    }
+    const int fd = openat(directory, ZONE_TEMP, SENSOR_OPEN_FLAGS);
+    const int error = errno;
+    close(directory);
+    errno = error;
+    return fd;
 }
 
 } // namespace
@@ -132,12 +148,12 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMod
         return INVALID_HANDLE_VALUE;
     }
     char path[PATH_CAP];
-    const DWORD error = TempPathFromInterfacePath(lpFileName, path);
+    const DWORD error = PathFromInterfacePath(lpFileName, path);
     if (error != ERROR_SUCCESS) {
         LastError = error;
         return INVALID_HANDLE_VALUE;
     }
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    const int fd = OpenSensor(path);
     if (fd < 0) {
         LastError = ErrorFromOpenErrno(errno);
         return INVALID_HANDLE_VALUE;

@@ -19,8 +19,8 @@ foreach(source tool/main.cpp discovery/discovery.cpp discovery/bounded_copy.cpp
   endif()
 endforeach()
 
-# CpuThermalInterfaceGuid as the ARM object holds it, little-endian.
-execute_process(COMMAND ${OBJDUMP} -s -j .rdata ${OUT_DIR}/discovery.o OUTPUT_VARIABLE rdata)
+# CpuThermalInterfaceGuid as the ARM target stores it, little-endian.
+execute_process(COMMAND ${OBJDUMP} -s -j .rdata ${OUT_DIR}/arm32_layout.o OUTPUT_VARIABLE rdata)
 string(REGEX MATCHALL "\n [0-9a-f]+ (([0-9a-f]+ ?)+)" lines "${rdata}")
 set(hex "")
 foreach(line IN LISTS lines)
@@ -29,9 +29,9 @@ foreach(line IN LISTS lines)
   string(REPLACE " " "" words "${words}")
   string(APPEND hex "${words}")
 endforeach()
-execute_process(COMMAND ${OBJDUMP} -t ${OUT_DIR}/discovery.o OUTPUT_VARIABLE symbols)
-if(NOT symbols MATCHES "0x([0-9a-f]+) CpuThermalInterfaceGuid")
-  message(FATAL_ERROR "no CpuThermalInterfaceGuid in the ARM object")
+execute_process(COMMAND ${OBJDUMP} -t ${OUT_DIR}/arm32_layout.o OUTPUT_VARIABLE symbols)
+if(NOT symbols MATCHES "0x([0-9a-f]+) ThermalClassAsStored")
+  message(FATAL_ERROR "no ThermalClassAsStored in the ARM object")
 endif()
 math(EXPR at "0x${CMAKE_MATCH_1} * 2")
 string(SUBSTRING "${hex}" ${at} 32 guid)

@@ -12,3 +12,8 @@ static_assert(offsetof(THERMAL_WAIT_READ, HighTemperature) == 8, "then HighTempe
 static_assert(sizeof(GUID) == 16 && offsetof(GUID, Data4) == 8, "GUID layout");
 static_assert(sizeof(WCHAR) == 2 && sizeof(ULONG) == 4, "Windows' sizes");
 static_assert(IOCTL_THERMAL_READ_TEMPERATURE == 0x00294090, "thermal read control code");
+
+// The interface class as the target lays the constant out in memory; the
+// check reads these bytes back from the object.
+extern const GUID ThermalClassAsStored;
+const GUID ThermalClassAsStored = CpuThermalInterfaceGuid;
