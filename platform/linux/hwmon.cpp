@@ -115,17 +115,15 @@ bool ListChannelFiles(int ChipFd, ChannelFile** Files, std::size_t* Count)
 {
     *Files = nullptr;
     *Count = 0;
-    DIR* directory = OpenListing(ChipFd);
-    if (directory == nullptr) {
-        return true;
-    }
+    Listing listing;
+    StartListing(&listing, ChipFd);
     std::size_t capacity = 0;
     bool ok = true;
-    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+    for (const char* name = NextEntry(&listing); name != nullptr; name = NextEntry(&listing)) {
         unsigned long long number = 0;
-        const bool isInput = ParseIndexedName(entry->d_name, "temp", "_input", &number);
-        if ((!isInput && !ParseIndexedName(entry->d_name, "temp", "_label", &number)) ||
-            strlen(entry->d_name) >= sizeof(ChannelFile::Name)) {
+        const bool isInput = ParseIndexedName(name, "temp", "_input", &number);
+        if ((!isInput && !ParseIndexedName(name, "temp", "_label", &number)) ||
+            strlen(name) >= sizeof(ChannelFile::Name)) {
             continue;
         }
         if (*Count == capacity) {
@@ -141,9 +139,8 @@ bool ListChannelFiles(int ChipFd, ChannelFile** Files, std::size_t* Count)
         ChannelFile* added = &(*Files)[(*Count)++];
         added->Number = number;
         added->IsLabel = !isInput;
-        memcpy(added->Name, entry->d_name, strlen(entry->d_name) + 1);
+        memcpy(added->Name, name, strlen(name) + 1);
     }
-    closedir(directory);
     if (!ok) {
         free(*Files);
         *Files = nullptr;

@@ -44,18 +44,26 @@ bool Reserve(PathList* List, std::size_t More)
 
 } // namespace
 
-DIR* OpenListing(int DirectoryFd)
+void StartListing(Listing* List, int DirectoryFd)
 {
-    // A descriptor of its own, which closedir closes, leaves the caller's open.
-    const int fd = openat(DirectoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
+    List->Fd = DirectoryFd;
+    List->Used = 0;
+    List->At = 0;
+}
+
+const char* NextEntry(Listing* List)
+{
+    if (List->At >= List->Used) {
+        const ssize_t got = getdents64(List->Fd, List->Buffer, sizeof(List->Buffer));
+        if (got <= 0) {
+            return nullptr;
+        }
+        List->Used = static_cast<std::size_t>(got);
+        List->At = 0;
     }
-    DIR* directory = fdopendir(fd);
-    if (directory == nullptr) {
-        close(fd);
-    }
-    return directory;
+    const auto* entry = reinterpret_cast<const dirent64*>(List->Buffer + List->At);
+    List->At += entry->d_reclen;
+    return entry->d_name;
 }
 
 bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
@@ -86,16 +94,14 @@ bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entr
 {
     *Entries = nullptr;
     *Count = 0;
-    DIR* directory = OpenListing(DirectoryFd);
-    if (directory == nullptr) {
-        return true;
-    }
+    Listing listing;
+    StartListing(&listing, DirectoryFd);
     std::size_t capacity = 0;
     bool ok = true;
-    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+    for (const char* name = NextEntry(&listing); name != nullptr; name = NextEntry(&listing)) {
         unsigned long long number = 0;
-        if (!ParseIndexedName(entry->d_name, Prefix, "", &number) ||
-            strlen(entry->d_name) >= sizeof(IndexedEntry::Name)) {
+        if (!ParseIndexedName(name, Prefix, "", &number) ||
+            strlen(name) >= sizeof(IndexedEntry::Name)) {
             continue;
         }
         if (*Count == capacity) {
@@ -111,9 +117,8 @@ bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entr
         }
         IndexedEntry* added = &(*Entries)[(*Count)++];
         added->Number = number;
-        memcpy(added->Name, entry->d_name, strlen(entry->d_name) + 1);
+        memcpy(added->Name, name, strlen(name) + 1);
     }
-    closedir(directory);
     if (!ok) {
         free(*Entries);
         *Entries = nullptr;
@@ -145,6 +150,10 @@ bool ReadAttributeText(int DirectoryFd, const char* Relative, char* Text, std::s
             break;
         }
         length += static_cast<std::size_t>(got);
+        if (length < Capacity) {
+            complete = true; // sysfs hands an attribute over whole; a short read ends it
+            break;
+        }
     }
     close(fd);
     *Length = length;

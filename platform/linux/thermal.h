@@ -40,9 +40,17 @@ struct PathList {
 void AppendPath(PathList* List, const char* Directory, const char* Name, const char* Leaf);
 void FreePathList(PathList* List);
 
-// A listing of the directory that DirectoryFd stands for, which leaves that
-// descriptor open: closedir it. Null when it cannot be listed.
-DIR* OpenListing(int DirectoryFd);
+// The entries of a directory, read straight from the descriptor the caller
+// opened (and goes on using for openat): no DIR and its extra system calls.
+struct Listing {
+    int Fd;
+    std::size_t Used; // bytes of entries in Buffer
+    std::size_t At;   // the next entry's offset in Buffer
+    alignas(dirent64) char Buffer[8192];
+};
+void StartListing(Listing* List, int DirectoryFd);
+// The next entry's name, or null at the end or on an error.
+const char* NextEntry(Listing* List);
 
 // A directory's entries <Prefix><N>, N decimal, in ascending N (ties by name).
 struct IndexedEntry {

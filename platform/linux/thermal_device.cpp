@@ -2,6 +2,7 @@
 // its temperature file (a zone's temp, or the hwmon channel's input itself), and
 // the thermal read request reads it afresh.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -85,18 +86,13 @@ DWORD PathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
 }
 
 // A zone directory opens its temp file; anything else opens as it is. The
-// opens tell which it is: no stat first.
+// opens tell which it is, zones (the common case) first: no stat.
 int OpenSensor(const char* Path)
 {
-    const int directory = open(Path, SENSOR_OPEN_FLAGS | O_DIRECTORY);
-    if (directory < 0) {
-        return errno == ENOTDIR ? open(Path, SENSOR_OPEN_FLAGS) : -1;
-    }
-    const int fd = openat(directory, ZONE_TEMP, SENSOR_OPEN_FLAGS);
-    const int error = errno;
-    close(directory);
-    errno = error;
-    return fd;
+    char zoneTemp[PATH_CAP + sizeof(ZONE_TEMP)];
+    snprintf(zoneTemp, sizeof(zoneTemp), "%s/%s", Path, ZONE_TEMP);
+    const int fd = open(zoneTemp, SENSOR_OPEN_FLAGS);
+    return fd < 0 && errno == ENOTDIR ? open(Path, SENSOR_OPEN_FLAGS) : fd;
 }
 
 } // namespace
@@ -199,7 +195,8 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
             break;
         }
         ScanTemperatureText(&text, chunk, static_cast<std::size_t>(got));
-        if (text.Malformed) {
+        // sysfs hands a value over whole: a short read is its end.
+        if (text.Malformed || static_cast<std::size_t>(got) < sizeof(chunk)) {
             break;
         }
         offset += got;
