@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Median wall time of one cputemp run reading a one-zone thermal tree, against
-# /bin/true, measured by hyperfine in one run on this machine. Needs root: the
-# tree is mounted on /sys/class/thermal in a private mount namespace.
+# Median wall time of one cputemp run against /bin/true, measured by hyperfine in
+# one run per sysfs tree: 1, 10, 100 and 1000 thermal zones (the last one the
+# CPU's), and an Intel-like hwmon tree (nine chips, coretemp with sixteen
+# cores). Needs root: each tree is built on a tmpfs and mounted on /sys in a
+# private mount namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/require.sh
@@ -10,23 +12,79 @@ cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
 
 runs=${RUNS:-2000}
+tool=$PWD/build/release/cputemp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/thermal/thermal_zone0"
-printf 'x86_pkg_temp\n' >"$work/thermal/thermal_zone0/type"
-printf '45000\n' >"$work/thermal/thermal_zone0/temp"
 
-unshare -m sh -c "
-  mount --make-rprivate / &&
-  mount --bind '$work/thermal' /sys/class/thermal &&
-  build/release/cputemp >/dev/null; echo \"cputemp against the tree: exit \$?\" &&
-  hyperfine -N -i --warmup 200 --runs $runs --export-json '$work/times.json' \
-    build/release/cputemp /bin/true >&2"
+# zones N: thermal_zone0..N-1 as the kernel links them; only the last is a CPU zone.
+make_zones() {
+    local n=$1 i
+    mkdir -p sys/class/thermal
+    for ((i = 0; i < n; i++)); do
+        mkdir -p "sys/devices/virtual/thermal/thermal_zone$i"
+        ln -s "../../devices/virtual/thermal/thermal_zone$i" "sys/class/thermal/thermal_zone$i"
+        if ((i == n - 1)); then echo x86_pkg_temp; else echo "sensor$i-thermal"; fi \
+            >"sys/devices/virtual/thermal/thermal_zone$i/type"
+        echo 45000 >"sys/devices/virtual/thermal/thermal_zone$i/temp"
+    done
+}
 
-python3 - "$work/times.json" <<'PY'
-import json, sys
-results = json.load(open(sys.argv[1]))["results"]
-median = {r["command"]: r["median"] for r in results}
-tool, true = median["build/release/cputemp"], median["/bin/true"]
-print(f"median cputemp {tool * 1e6:.0f} us, /bin/true {true * 1e6:.0f} us, ratio {tool / true:.3f}")
+# chip N NAME PARENT [FILE=TEXT]...: hwmonN under devices/PARENT.
+chip() {
+    local n=$1 name=$2 parent=$3 file
+    shift 3
+    local dir="sys/devices/$parent/hwmon/hwmon$n"
+    mkdir -p "$dir" sys/class/hwmon
+    ln -s "../../devices/$parent/hwmon/hwmon$n" "sys/class/hwmon/hwmon$n"
+    echo "$name" >"$dir/name"
+    for file in "$@"; do echo "${file#*=}" >"$dir/${file%%=*}"; done
+}
+
+make_intel() {
+    local cores=() c
+    for ((c = 0; c < 16; c++)); do
+        cores+=("temp$((c + 2))_label=Core $c" "temp$((c + 2))_input=4$((c % 10))000")
+    done
+    chip 0 acpitz LNXSYSTM:00/device:00/ACPI0000:00 temp1_input=27800 temp2_input=29800
+    chip 1 nvme pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0 temp1_label=Composite \
+        temp1_input=38850 temp2_label="Sensor 1" temp2_input=38850
+    chip 2 pch_cannonlake pci0000:00/0000:00:12.0 temp1_input=45000
+    chip 3 iwlwifi_1 virtual temp1_input=40000
+    chip 4 dell_smm platform/dell_smm_hwmon temp1_label=CPU temp1_input=52000
+    chip 5 BAT0 LNXSYSTM:00/device:00/PNP0C0A:00/power_supply/BAT0 in0_input=12400
+    chip 6 ucsi_source_psy_USBC000:001 virtual in0_input=5000
+    chip 7 coretemp platform/coretemp.0 temp1_label="Package id 0" temp1_input=47000 "${cores[@]}"
+    chip 8 nct6798 platform/nct6775.2592 temp1_label=SYSTIN temp1_input=33000 \
+        temp2_label=CPUTIN temp2_input=127500
+    make_zones 2
+}
+
+trees=("1 zone:make_zones 1" "10 zones:make_zones 10" "100 zones:make_zones 100"
+    "1000 zones:make_zones 1000" "Intel hwmon:make_intel")
+for entry in "${trees[@]}"; do
+    label=${entry%%:*}
+    build=${entry#*:}
+    key=${label// /_}
+    # In a namespace of its own: a tmpfs for the tree, then the tree on /sys.
+    unshare -m bash -c "
+      set -e
+      mount --make-rprivate /
+      mount -t tmpfs tmpfs '$work' && cd '$work'
+      $(declare -f make_zones chip make_intel)
+      $build
+      mount --bind '$work/sys' /sys
+      printf '%-12s ' '$label:'; s=0; out=\$('$tool') || s=\$?; echo \"\$out (exit \$s)\"
+      hyperfine -N -i --warmup 200 --runs $runs --export-json /tmp/cputemp-bench-$key.json \
+        '$tool' /bin/true >/dev/null 2>&1"
+    mv "/tmp/cputemp-bench-$key.json" "$work/$key.json" 2>/dev/null || true
+done
+
+python3 - "$work" "$tool" <<'PY'
+import json, os, sys
+work, tool = sys.argv[1], sys.argv[2]
+for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon"]:
+    results = json.load(open(os.path.join(work, label.replace(" ", "_") + ".json")))["results"]
+    median = {r["command"]: r["median"] for r in results}
+    t, true = median[tool], median["/bin/true"]
+    print(f"{label:12} cputemp {t * 1e6:6.0f} us, /bin/true {true * 1e6:4.0f} us, ratio {t / true:.3f}")
 PY

@@ -51,7 +51,8 @@ else()
   set(CPACK_PACKAGE_DESCRIPTION "cputemp reads the CPU's thermal sensor once, prints the temperature
 in whole degrees Celsius, such as CPU Temp: 45 C, and returns the same
 number as its exit status, so that scripts can act on it. On Linux it
-reads the kernel's thermal zone whose type names a CPU sensor. An exit
-status of -273 means that no temperature could be read.")
+reads the CPU sensor of the kernel's hwmon chips (Intel coretemp, AMD
+k10temp, Ampere) or, on boards, the CPU thermal zone. An exit status of
+-273 means that no temperature could be read.")
 endif()
 include(CPack)
