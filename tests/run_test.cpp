@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <unistd.h>
@@ -526,21 +528,45 @@ void PrintTo(const LinuxRun& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class LinuxRunTest : public testing::TestWithParam<LinuxRun> {};
+// The same trees for each build of the binary: this machine's, and the ARM
+// ones that scripts/package cross-built, run through qemu-user.
+using BuildAndRun = std::tuple<const char*, LinuxRun>;
+
+// Why Binary cannot run here, or "" when it can.
+std::string CannotRun(const std::string& Binary)
+{
+    static std::map<std::string, std::string> known;
+    if (known.count(Binary) == 0) {
+        if (access(Binary.c_str(), X_OK) != 0) {
+            known[Binary] = Binary + " is not built: run scripts/package";
+        } else {
+            const ChildRun probe = RunChild(Binary, {}, {});
+            const bool ran = probe.Exited && probe.Errors.find("execve") == std::string::npos;
+            known[Binary] = ran ? "" : "no binfmt_misc handler runs " + Binary;
+        }
+    }
+    return known[Binary];
+}
+
+class LinuxRunTest : public testing::TestWithParam<BuildAndRun> {};
 
 TEST_P(LinuxRunTest, ReportsTheCpuSensor)
 {
     if (!CanMountPrivately()) {
         GTEST_SKIP() << "needs a private mount namespace (root or user namespaces)";
     }
-    const LinuxRun& r = GetParam();
+    const std::string binary = std::get<0>(GetParam());
+    if (const std::string why = CannotRun(binary); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    const LinuxRun& r = std::get<1>(GetParam());
     ThermalTree tree(r.Zones, r.WithClass, r.Chips);
     tree.WatchReads();
     std::vector<std::string> environment;
     if (r.Sensor) {
         environment.push_back("CPUTEMP_SENSOR=" + *r.Sensor);
     }
-    const ChildRun run = RunChild(CPUTEMP_BINARY, {}, environment, tree.Root());
+    const ChildRun run = RunChild(binary, {}, environment, tree.Root());
     EXPECT_TRUE(run.Exited);
     EXPECT_EQ(run.Output, r.Output);
     EXPECT_EQ(run.ExitStatus, Narrowed(r.Status));
@@ -548,6 +574,24 @@ TEST_P(LinuxRunTest, ReportsTheCpuSensor)
     EXPECT_EQ(tree.Reads(), r.Reads);
 }
 
-INSTANTIATE_TEST_SUITE_P(Trees, LinuxRunTest, testing::ValuesIn(LINUX_RUNS), CaseName<LinuxRun>);
+std::string RunName(const testing::TestParamInfo<BuildAndRun>& Info)
+{
+    return std::get<1>(Info.param).Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, LinuxRunTest,
+                         testing::Combine(testing::Values(CPUTEMP_BINARY),
+                                          testing::ValuesIn(LINUX_RUNS)),
+                         RunName);
+#ifdef CPUTEMP_ARMHF_BINARY
+INSTANTIATE_TEST_SUITE_P(Armhf, LinuxRunTest,
+                         testing::Combine(testing::Values(CPUTEMP_ARMHF_BINARY),
+                                          testing::ValuesIn(LINUX_RUNS)),
+                         RunName);
+INSTANTIATE_TEST_SUITE_P(Arm64, LinuxRunTest,
+                         testing::Combine(testing::Values(CPUTEMP_ARM64_BINARY),
+                                          testing::ValuesIn(LINUX_RUNS)),
+                         RunName);
+#endif
 
 } // namespace

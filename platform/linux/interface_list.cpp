@@ -1,6 +1,7 @@
 // Configuration Manager's interface list for the CPU thermal class. Its
 // interfaces are those of the first tier that has any: the CPU channels of the
 // hwmon chips, else the CPU thermal zones. A sensor the user names replaces both.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -149,13 +150,16 @@ CONFIGRET BuildInterfaceList(const SensorSources* Sources, WCHAR** List, ULONG* 
     }
 
     // Every path is UTF-8: sysfs names are ASCII and the user's was checked.
-    std::size_t total = 1; // the list's final NUL
+    unsigned long long total = 1; // the list's final NUL
     for (std::size_t at = 0; at < paths.Length; at += strlen(paths.Text + at) + 1) {
         Utf16FromUtf8(paths.Text + at, nullptr, &units);
         total += units + 1;
     }
-    WCHAR* list =
-        total <= 0xFFFFFFFFULL ? static_cast<WCHAR*>(malloc(total * sizeof(WCHAR))) : nullptr;
+    // A length must fit the ULONG it is reported in, and its bytes a size_t.
+    const bool fits = total <= 0xFFFFFFFFULL && total <= SIZE_MAX / sizeof(WCHAR);
+    WCHAR* list = fits
+                      ? static_cast<WCHAR*>(malloc(static_cast<std::size_t>(total) * sizeof(WCHAR)))
+                      : nullptr;
     if (list == nullptr) {
         FreePathList(&paths);
         return CR_OUT_OF_MEMORY;
