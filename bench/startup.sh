@@ -2,17 +2,20 @@
 # Median wall time of one cputemp run against /bin/true, measured by hyperfine in
 # one run per sysfs tree: 1, 10, 100 and 1000 thermal zones (the last one the
 # CPU's), and an Intel-like hwmon tree (nine chips, coretemp with sixteen
-# cores). Needs root: each tree is built on a tmpfs and mounted on /sys in a
-# private mount namespace.
+# cores). The one-zone run also times the static portable build. Needs root:
+# each tree is built on a tmpfs and mounted on /sys in a private mount namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/require.sh
 require_packages "${BUILD_PACKAGES[@]}" hyperfine util-linux python3
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
+cmake --preset portable-x86_64 >/dev/null
+cmake --build --preset portable-x86_64 >/dev/null
 
 runs=${RUNS:-2000}
 tool=$PWD/build/release/cputemp
+static=$PWD/build/portable-x86_64/cputemp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -65,6 +68,8 @@ for entry in "${trees[@]}"; do
     label=${entry%%:*}
     build=${entry#*:}
     key=${label// /_}
+    extra=
+    [ "$label" = "1 zone" ] && extra="'$static'"
     # In a namespace of its own: a tmpfs for the tree, then the tree on /sys.
     unshare -m bash -c "
       set -e
@@ -75,16 +80,19 @@ for entry in "${trees[@]}"; do
       mount --bind '$work/sys' /sys
       printf '%-12s ' '$label:'; s=0; out=\$('$tool') || s=\$?; echo \"\$out (exit \$s)\"
       hyperfine -N -i --warmup 200 --runs $runs --export-json /tmp/cputemp-bench-$key.json \
-        '$tool' /bin/true >/dev/null 2>&1"
+        '$tool' $extra /bin/true >/dev/null 2>&1"
     mv "/tmp/cputemp-bench-$key.json" "$work/$key.json" 2>/dev/null || true
 done
 
-python3 - "$work" "$tool" <<'PY'
+python3 - "$work" "$tool" "$static" <<'PY'
 import json, os, sys
-work, tool = sys.argv[1], sys.argv[2]
+work, tool, static = sys.argv[1:4]
 for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon"]:
     results = json.load(open(os.path.join(work, label.replace(" ", "_") + ".json")))["results"]
     median = {r["command"]: r["median"] for r in results}
     t, true = median[tool], median["/bin/true"]
     print(f"{label:12} cputemp {t * 1e6:6.0f} us, /bin/true {true * 1e6:4.0f} us, ratio {t / true:.3f}")
+    if static in median:
+        s = median[static]
+        print(f"{'':12} static  {s * 1e6:6.0f} us, ratio {s / true:.3f}")
 PY

@@ -48,11 +48,16 @@ offer_packages() {
     return 1
 }
 
-# wine32 comes from Debian's i386 architecture.
-enable_i386() {
-    if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-        dpkg --add-architecture i386 && unset CPUTEMP_APT_UPDATED
-    fi
+# enable_architectures ARCH...: lets apt install packages of those architectures
+# (wine32 from i386; the armhf and arm64 C libraries the ARM packages' Depends
+# are computed against).
+enable_architectures() {
+    local arch
+    for arch in "$@"; do
+        if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+            dpkg --add-architecture "$arch" && unset CPUTEMP_APT_UPDATED
+        fi
+    done
 }
 
 # The packages every build needs.
@@ -63,3 +68,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 l
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 # Building and checking the packages.
 PACKAGE_PACKAGES=(dpkg-dev lintian mandoc groff-base man-db unzip util-linux)
+# The ARM Linux builds: cross toolchains, the target C libraries, and qemu-user
+# to run them; mmdebstrap for the clean systems the packages are installed on.
+CROSS_PACKAGES=(g++-arm-linux-gnueabihf g++-aarch64-linux-gnu libc6:armhf libc6:arm64
+    qemu-user-static mmdebstrap arch-test)
