@@ -68,7 +68,10 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 l
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 # Building and checking the packages.
 PACKAGE_PACKAGES=(dpkg-dev lintian mandoc groff-base man-db unzip util-linux)
-# The ARM Linux builds: cross toolchains, the target C libraries, and qemu-user
-# to run them; mmdebstrap for the clean systems the packages are installed on.
-CROSS_PACKAGES=(g++-arm-linux-gnueabihf g++-aarch64-linux-gnu libc6:armhf libc6:arm64
+# The ARM Linux builds: clang and lld with Debian's cross C and C++ libraries,
+# the target C libraries (for the packages' Depends), binutils to read the
+# binaries, and qemu-user to run them; mmdebstrap for the clean systems the
+# packages are installed on.
+CROSS_PACKAGES=(clang-14 llvm-14 libstdc++-12-dev-armhf-cross libstdc++-12-dev-arm64-cross
+    binutils-arm-linux-gnueabihf binutils-aarch64-linux-gnu libc6:armhf libc6:arm64
     qemu-user-static mmdebstrap arch-test)
