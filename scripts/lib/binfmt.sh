@@ -3,16 +3,51 @@
 # chroots and private mount namespaces too.
 
 # enable_binfmt NAME...: registers qemu-NAME (arm, aarch64) from qemu-user-static's
-# own binfmt.d entry unless a handler of that name is there. Fails quietly when
-# the machine cannot (no binfmt_misc, not root, no qemu-user-static).
+# own binfmt.d entry unless a handler of that name is there. For arm, the
+# interpreter in CPUTEMP_QEMU_ARM, when set, replaces any other. Fails quietly
+# when the machine cannot (no binfmt_misc, not root, no qemu-user-static).
 enable_binfmt() {
     local dir=/proc/sys/fs/binfmt_misc name entry
     if [ ! -e "$dir/register" ]; then
         mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null || return 1
     fi
     for name in "$@"; do
-        [ -e "$dir/qemu-$name" ] && continue
         entry=$(cat "/usr/lib/binfmt.d/qemu-$name.conf" 2>/dev/null) || return 1
+        if [ "$name" = arm ] && [ -n "${CPUTEMP_QEMU_ARM:-}" ]; then
+            grep -qx "interpreter $CPUTEMP_QEMU_ARM" "$dir/qemu-arm" 2>/dev/null && continue
+            [ -e "$dir/qemu-arm" ] && echo -1 >"$dir/qemu-arm"
+            # :name:type:offset:magic:mask:interpreter:flags; qemu reads the
+            # preserved argv[0] (P) from its auxiliary vector.
+            entry=$(printf '%s' "$entry" | awk -F: -v OFS=: -v q="$CPUTEMP_QEMU_ARM" \
+                '{ $7 = q; $8 = "PF"; print }')
+        fi
+        [ -e "$dir/qemu-$name" ] && continue
         printf '%s' "$entry" >"$dir/register" 2>/dev/null || return 1
     done
+}
+
+# enable_i386_emulation: where the kernel cannot run 32-bit x86 programs itself
+# (some virtual machines lack its 32-bit mode), hands them to qemu-i386, so that
+# the 32-bit build's tests still run. Nothing changes where they run natively.
+# Only for those tests: Wine would then start its 32-bit half under emulation,
+# which takes minutes; disable_i386_emulation undoes it.
+enable_i386_emulation() {
+    local dir=/proc/sys/fs/binfmt_misc probe
+    for probe in /lib/ld-linux.so.2 /lib32/ld-linux.so.2 ""; do
+        [ -x "$probe" ] && break
+    done
+    [ -n "$probe" ] || return 1
+    "$probe" --version >/dev/null 2>&1 && return 0
+    [ -x /usr/bin/qemu-i386-static ] || return 1
+    if [ ! -e "$dir/register" ]; then
+        mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null || return 1
+    fi
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+        >"$dir/register" 2>/dev/null || return 1
+    echo "cputemp: this kernel runs no 32-bit x86 program itself; they run under qemu-i386" >&2
+}
+
+disable_i386_emulation() {
+    local entry=/proc/sys/fs/binfmt_misc/qemu-i386
+    [ ! -e "$entry" ] || echo -1 >"$entry"
 }
