@@ -2,17 +2,31 @@
 # The Windows build end to end under Wine against the simulated thermal driver:
 # output byte for byte (CR LF, as the console's text mode writes it) and the
 # exit code as cmd sees it, for each scenario.
-# Usage: sim_e2e.sh SOURCE_DIR X64_BUILD_DIR X86_BUILD_DIR ARCH
+# Usage: sim_e2e.sh SOURCE_DIR X64_BUILD_DIR X86_BUILD_DIR ARCH (x64, x86)
+#        sim_e2e.sh SOURCE_DIR ARM32_BUILD_DIR - arm32  (emulated ARM32 Wine)
 set -euo pipefail
 source_dir=$1 x64=$2 x86=$3 arch=$4
 skip() { echo "SKIPPED: $*"; exit 77; }
-[ -x /usr/lib/wine/wine64 ] || skip "wine64 is not installed"
-[ "$arch" = x64 ] || [ -x /usr/lib/wine/wine ] || skip "wine32 is not installed"
-. "$source_dir/sim/rig.sh"
+if [ "$arch" = arm32 ]; then
+    if [ -z "${CPUTEMP_ARM32_NAMESPACE:-}" ]; then
+        unshare -m true 2>/dev/null || skip "needs a private mount namespace (root)"
+        exec unshare -m env CPUTEMP_ARM32_NAMESPACE=1 "$0" "$@"
+    fi
+    . "$source_dir/tests/windows/arm32_session.sh"
+    arm32_session "$source_dir" "$x64"
+else
+    [ -x /usr/lib/wine/wine64 ] || skip "wine64 is not installed"
+    [ "$arch" = x64 ] || [ -x /usr/lib/wine/wine ] || skip "wine32 is not installed"
+    if [ "$arch" = x86 ] && { [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] ||
+        ! /usr/lib/wine/wine --version >/dev/null 2>&1; }; then
+        skip "this machine's kernel runs no 32-bit x86 program itself; Wine is not run emulated"
+    fi
+    . "$source_dir/sim/rig.sh"
 
-prefix=$(mktemp -d /tmp/cputemp-sim-XXXXXX)
-trap rig_finish EXIT
-rig_init "$prefix" "$x64" "$x86"
+    prefix=$(mktemp -d /tmp/cputemp-sim-XXXXXX)
+    trap rig_finish EXIT
+    rig_init "$prefix" "$x64" "$x86"
+fi
 
 failures=0
 # same NAME EXPECTED GOT

@@ -1,0 +1,50 @@
+# The 32-bit ARM Windows build as llvm-readobj reads it: a Thumb-2 (ARMNT)
+# console program whose one resource is the manifest, byte for byte, and whose
+# only imports are KERNEL32, CFGMGR32 and the C runtime.
+# Usage: cmake -DREADOBJ=... -DEXE=... -DMANIFEST=... -P arm32_image_check.cmake
+if(NOT EXISTS ${EXE})
+  # scripts/package builds it wherever the sysroot could be built.
+  message(STATUS "SKIPPED: ${EXE} is not built (no ARM32 sysroot: see scripts/arm32-sysroot)")
+  return()
+endif()
+execute_process(COMMAND ${READOBJ} --file-headers --coff-imports --coff-resources ${EXE}
+                OUTPUT_VARIABLE image RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "llvm-readobj cannot read ${EXE}")
+endif()
+
+if(NOT image MATCHES "Machine: IMAGE_FILE_MACHINE_ARMNT \\(0x1C4\\)")
+  message(FATAL_ERROR "not an ARMNT image")
+endif()
+if(NOT image MATCHES "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CUI \\(0x3\\)")
+  message(FATAL_ERROR "not a console program")
+endif()
+
+string(REGEX MATCHALL "Name: [A-Za-z0-9_.-]+\\.(dll|DLL)" names "${image}")
+list(TRANSFORM names REPLACE "^Name: " "")
+list(TRANSFORM names TOLOWER)
+list(SORT names)
+if(NOT names STREQUAL "cfgmgr32.dll;kernel32.dll;msvcrt.dll")
+  message(FATAL_ERROR "imports ${names}; only cfgmgr32, kernel32 and msvcrt are allowed")
+endif()
+
+if(NOT image MATCHES "Total Number of Resources: 1\n")
+  message(FATAL_ERROR "not exactly one resource")
+endif()
+if(NOT image MATCHES "Type: MANIFEST \\(ID 24\\)" OR NOT image MATCHES "Name: \\(ID 1\\)")
+  message(FATAL_ERROR "the resource is not the manifest, type 24 ID 1")
+endif()
+# The resource's bytes, from the hex dump, against the file's.
+string(REGEX MATCHALL "\n +[0-9A-F]+: ([0-9A-F]+ ?)+" rows "${image}")
+set(data "")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\n +[0-9A-F]+: " "" row "${row}")
+  string(REPLACE " " "" row "${row}")
+  string(APPEND data "${row}")
+endforeach()
+string(TOLOWER "${data}" data)
+file(READ ${MANIFEST} expected HEX)
+if(NOT data STREQUAL expected)
+  message(FATAL_ERROR "the manifest resource differs from ${MANIFEST}")
+endif()
+message(STATUS "${EXE}: ARMNT console program, imports ${names}, the manifest as resource 24/1")
