@@ -126,17 +126,11 @@ bool ListChannelFiles(int ChipFd, ChannelFile** Files, std::size_t* Count)
             strlen(name) >= sizeof(ChannelFile::Name)) {
             continue;
         }
-        if (*Count == capacity) {
-            const std::size_t grown = capacity == 0 ? 16 : capacity * 2;
-            auto* more = static_cast<ChannelFile*>(realloc(*Files, grown * sizeof(ChannelFile)));
-            if (more == nullptr) {
-                ok = false;
-                break;
-            }
-            *Files = more;
-            capacity = grown;
+        ChannelFile* added = AddItem(Files, Count, &capacity);
+        if (added == nullptr) {
+            ok = false;
+            break;
         }
-        ChannelFile* added = &(*Files)[(*Count)++];
         added->Number = number;
         added->IsLabel = !isInput;
         memcpy(added->Name, name, strlen(name) + 1);

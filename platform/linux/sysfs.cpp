@@ -104,18 +104,11 @@ bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entr
             strlen(name) >= sizeof(IndexedEntry::Name)) {
             continue;
         }
-        if (*Count == capacity) {
-            const std::size_t grown = capacity == 0 ? 16 : capacity * 2;
-            auto* more =
-                static_cast<IndexedEntry*>(realloc(*Entries, grown * sizeof(IndexedEntry)));
-            if (more == nullptr) {
-                ok = false;
-                break;
-            }
-            *Entries = more;
-            capacity = grown;
+        IndexedEntry* added = AddItem(Entries, Count, &capacity);
+        if (added == nullptr) {
+            ok = false;
+            break;
         }
-        IndexedEntry* added = &(*Entries)[(*Count)++];
         added->Number = number;
         memcpy(added->Name, name, strlen(name) + 1);
     }

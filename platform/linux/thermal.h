@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include <dirent.h>
 
@@ -51,6 +52,22 @@ struct Listing {
 void StartListing(Listing* List, int DirectoryFd);
 // The next entry's name, or null at the end or on an error.
 const char* NextEntry(Listing* List);
+
+// Appends one item to the malloc'd array *Items of *Count, growing it by
+// doubling; null, and nothing changed, when memory ran out.
+template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_t* Capacity)
+{
+    if (*Count == *Capacity) {
+        const std::size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
+        auto* more = static_cast<Item*>(realloc(*Items, grown * sizeof(Item)));
+        if (more == nullptr) {
+            return nullptr;
+        }
+        *Items = more;
+        *Capacity = grown;
+    }
+    return &(*Items)[(*Count)++];
+}
 
 // A directory's entries <Prefix><N>, N decimal, in ascending N (ties by name).
 struct IndexedEntry {
