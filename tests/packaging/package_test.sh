@@ -76,7 +76,8 @@ apt-amd64 | apt-armhf)
     fi
     tarball=$(clean_root $arch) || skip "could not make a Debian 12 $arch root (mmdebstrap)"
     work=$(mktemp -d)
-    trap 'umount -R "$work/root" 2>/dev/null; rm -rf "$work"' EXIT
+    # Every mount below is in a namespace of its own, gone with it.
+    trap 'rm -rf "$work"' EXIT
     mkdir "$work/root"
     tar -C "$work/root" -xf "$tarball"
     make_tree "$work/sys"
