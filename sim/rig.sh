@@ -137,15 +137,22 @@ rig_start() {
     for tries in 1 2 3 4 5; do
         rig_step rig_wine sc start "$RIG_SERVICE" >/dev/null 2>&1
         rig_wait_for RUNNING 2>/dev/null && return 0
+        [ "$tries" -lt 5 ] && echo "rig: $RIG_SERVICE did not start; asking again" >&2
     done
-    echo "rig: $RIG_SERVICE would not start" >&2
+    echo "rig: $RIG_SERVICE would not start (state: $(rig_state))" >&2
     return 1
 }
 
 rig_stop() {
-    [ "$(rig_state)" = STOPPED ] && return 0
-    rig_step rig_wine sc stop "$RIG_SERVICE" >/dev/null 2>&1
-    rig_wait_for STOPPED
+    local tries
+    for tries in 1 2 3; do
+        [ "$(rig_state)" = STOPPED ] && return 0
+        rig_step rig_wine sc stop "$RIG_SERVICE" >/dev/null 2>&1
+        rig_wait_for STOPPED 2>/dev/null && return 0
+        echo "rig: $RIG_SERVICE did not stop; asking again" >&2
+    done
+    echo "rig: $RIG_SERVICE would not stop (state: $(rig_state))" >&2
+    return 1
 }
 
 rig_reset() {

@@ -5,12 +5,29 @@
 # Usage: sim_e2e.sh SOURCE_DIR X64_BUILD_DIR X86_BUILD_DIR ARCH (x64, x86)
 #        sim_e2e.sh SOURCE_DIR ARM32_BUILD_DIR - arm32  (emulated ARM32 Wine)
 set -euo pipefail
+[ -z "${CPUTEMP_TRACE:-}" ] || set -x
 source_dir=$1 x64=$2 x86=$3 arch=$4
 skip() { echo "SKIPPED: $*"; exit 77; }
+# A set-up step that fails ends the run: say which.
+trap 'echo "sim_e2e: the step at line $LINENO failed"' ERR
 if [ "$arch" = arm32 ]; then
+    # Each attempt in a mount namespace of its own. qemu-arm can kill a Wine
+    # process of the rig's (sc, the driver's host) at any step: when the rig
+    # fails before any check on cputemp's output has, the whole run is done
+    # again in a fresh session, up to three times. A failed check never is.
     if [ -z "${CPUTEMP_ARM32_NAMESPACE:-}" ]; then
         unshare -m true 2>/dev/null || skip "needs a private mount namespace (root)"
-        exec unshare -m env CPUTEMP_ARM32_NAMESPACE=1 "$0" "$@"
+        log=$(mktemp)
+        trap 'rm -f "$log"' EXIT
+        for attempt in 1 2 3; do
+            status=0
+            unshare -m env CPUTEMP_ARM32_NAMESPACE=1 "$0" "$@" | tee "$log" || status=$?
+            if [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || grep -q '^FAIL ' "$log"; then
+                exit "$status"
+            fi
+            echo "arm32: the rig failed (status $status) before any check did (attempt $attempt)"
+        done
+        exit 1
     fi
     . "$source_dir/tests/windows/arm32_session.sh"
     arm32_session "$source_dir" "$x64"
