@@ -2,6 +2,7 @@
 // interfaces are those of the first tier that has any: the CPU channels of the
 // hwmon chips, else the CPU thermal zones. A sensor the user names replaces both.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -89,11 +90,9 @@ bool SensorExists(const char* Path)
     if (!S_ISDIR(st.st_mode)) {
         return true;
     }
-    PathList temp{};
-    AppendPath(&temp, Path, "temp", nullptr);
-    const bool exists = !temp.OutOfMemory && access(temp.Text, F_OK) == 0;
-    FreePathList(&temp);
-    return exists;
+    char temp[PATH_CAP + sizeof("/temp")];
+    snprintf(temp, sizeof(temp), "%s/temp", Path);
+    return access(temp, F_OK) == 0;
 }
 
 bool IsCpuThermalClass(const GUID* InterfaceClass)
