@@ -10,12 +10,13 @@ cd "$(dirname "$0")/.."
 require_packages "${BUILD_PACKAGES[@]}" hyperfine util-linux python3
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
-cmake --preset portable-x86_64 >/dev/null
-cmake --build --preset portable-x86_64 >/dev/null
+static_dir=$(cmake -P cmake/targets.cmake | awk '$1 == "portable-amd64" { print $2 }')
+cmake --preset portable-amd64 >/dev/null
+cmake --build "$static_dir" --parallel 2 >/dev/null
 
 runs=${RUNS:-2000}
 tool=$PWD/build/release/cputemp
-static=$PWD/build/portable-x86_64/cputemp
+static=$static_dir/cputemp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -1,36 +1,75 @@
-# Sourced: sets up a throw-away Wine prefix in which cputemp.exe finds the
-# simulated thermal driver, and drives it. Needs wine64 (and wine32 for the x86
-# build) and the mingw-x64 and mingw-x86 builds.
+# Sourced: a throw-away Wine session in which cputemp.exe finds the simulated
+# thermal driver, and the steps that drive it. A session serves one
+# architecture:
+#   x64, x86      this machine's Wine (wine64; wine32 too for x86, whose
+#                 driver is the x64 one, as Wine's kernel is 64-bit)
+#   arm32, arm64  Debian's Wine for that architecture in a root of its own
+#                 (RIG_TARBALL), run through qemu-user by binfmt_misc; the
+#                 caller is in a mount namespace of its own
 #
-#   rig_init PREFIX X64_BUILD_DIR X86_BUILD_DIR
-#   rig_init_arm32 ROOT ARM32_BUILD_DIR   the same in ROOT, an armhf root with
-#                                 Wine, run through qemu-arm (binfmt_misc)
-#   rig_reset                     stop the driver, forget every registration
-#   rig_register [REFERENCE]      register one interface; prints its path
-#   rig_param NAME VALUE          a REG_DWORD in the driver's Parameters
-#   rig_start / rig_stop          the driver service
-#   rig_run ARCH                  run the x64 or x86 cputemp.exe through cmd,
-#                                 printing its output, then "exit=<code>"
-#   rig_requests                  device control requests the driver has seen
-#   rig_probe PATH                the driver's answers to requests cputemp never makes
-#   rig_finish                    stop Wine and remove the prefix
+#   rig_session ARCH BUILD_DIR DRIVER_DIR
+#                     a session with the driver (from DRIVER_DIR) running and
+#                     ARCH's cputemp.exe (from BUILD_DIR) beside the stand-in
+#                     cfgmgr32.dll, in C:\cputemp
+#   rig_reset         stop the driver, forget every registration and parameter
+#   rig_register [REFERENCE]  register one interface; prints its path
+#   rig_start / rig_stop      the driver service
+#   rig_prepare KEY SETUP [NAME=VALUE...]
+#                     the driver ready for one run of cputemp: SETUP (a
+#                     function of rig steps from a reset driver, done unless
+#                     the session's last set-up was KEY's too), then its
+#                     Parameters (Reading, FailStatus) with Requests at 0
+#   rig_run           cputemp.exe through cmd: its output, then "exit=<code>"
+#   rig_plain ARGS... a Wine program with Wine's own cfgmgr32
+#   rig_requests      device control requests the driver has seen
+#   rig_probe PATH    the driver's answers to requests cputemp never makes
+#   rig_finish        stop Wine and remove the session
+#
+# The one retry policy. qemu sometimes aborts a Wine process of its own accord
+# (an assertion of its own, when the process returns from a signal handler);
+# the process then ends with status 0, so the rig reads qemu's message instead.
+# A rig step that such an abort ended, or that failed while it ended one of
+# the session's own processes (the driver's host, say), is done again, up to
+# RIG_STEP_TRIES times in all. A session whose set-up fails (its own, or a
+# run's in rig_prepare) is built afresh, up to RIG_SESSION_TRIES times in all.
+# Both say what they redo. cputemp's own runs are never retried.
+RIG_STEP_TRIES=6
+RIG_SESSION_TRIES=3
+RIG_ABORTED='^qemu-[^:]*: .*Assertion .* failed'
 
-RIG_WINE=/usr/lib/wine/wine64
-RIG_SERVER=/usr/lib/wine/wineserver
 RIG_SERVICE=cputemp_sim
-RIG_PARAMETERS='HKLM\System\CurrentControlSet\Services\cputemp_sim\Parameters'
-RIG_CLASS='HKLM\System\CurrentControlSet\Control\DeviceClasses\{c5a3f341-e8a3-4579-9e09-db61b3a39c1e}'
-RIG_DEVICES='HKLM\System\CurrentControlSet\Enum\ROOT\CPUTEMPSIM'
+RIG_PARAMETERS='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\cputemp_sim\Parameters'
+RIG_CLASS='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{c5a3f341-e8a3-4579-9e09-db61b3a39c1e}'
+RIG_DEVICES='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\ROOT\CPUTEMPSIM'
+RIG_SERVER=/usr/lib/wine/wineserver
+RIG_ARCH=
+RIG_ROOT=     # the root Wine runs in (chroot); empty: this system
+RIG_WINE=
+RIG_MADE=     # what rig_finish removes: the prefix, or the root
+RIG_LOG=      # where the session's own processes (services, the driver's host) write
+RIG_BUILDS=0  # sessions built
+RIG_PREPARED= # the key of the set-up the driver is in
 
-# The root Wine runs in (chroot), for the emulated ARM32 Windows; empty: this one.
-RIG_ROOT=
-# How often a step of the rig (never a run of cputemp) is tried again after the
-# emulator aborted it: qemu-arm sometimes kills a Wine process of its own accord.
-RIG_RETRIES=0
+# rig_launch OVERRIDES ARGS...: a Wine program; an emulator abort reads as
+# status 134, as SIGABRT would.
+rig_launch() {
+    local overrides=$1 err status=0
+    shift
+    err=$(mktemp)
+    WINEDEBUG=-all WINEDLLOVERRIDES=$overrides ${RIG_ROOT:+chroot "$RIG_ROOT"} "$RIG_WINE" "$@" \
+        2>"$err" || status=$?
+    grep -q "$RIG_ABORTED" "$err" && status=134
+    grep -v "$RIG_ABORTED" "$err" >&2
+    rm -f "$err"
+    return "$status"
+}
 
 rig_wine() {
-    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;cfgmgr32=n" \
-        ${RIG_ROOT:+chroot "$RIG_ROOT"} "$RIG_WINE" "$@"
+    rig_launch "mscoree,mshtml=;cfgmgr32=n" "$@"
+}
+
+rig_plain() {
+    rig_launch "mscoree,mshtml=" "$@"
 }
 
 rig_server() {
@@ -42,140 +81,210 @@ rig_here() {
     echo "$RIG_ROOT$WINEPREFIX"
 }
 
-# rig_step COMMAND...: a step of the rig, tried again (and said so) when a
-# signal ended it.
+rig_aborts() {
+    grep -c "$RIG_ABORTED" "$RIG_LOG" 2>/dev/null || true
+}
+
+# rig_step COMMAND...: a step of the rig, done again (and said so) after an
+# emulator abort.
 rig_step() {
-    local tries=0 status
-    while :; do
+    local try status before
+    for try in $(seq "$RIG_STEP_TRIES"); do
+        before=$(rig_aborts)
         status=0
         "$@" || status=$?
-        if [ "$status" -lt 128 ] || [ "$tries" -ge "$RIG_RETRIES" ]; then
+        if [ "$status" -lt 128 ] && { [ "$status" -eq 0 ] || [ "$(rig_aborts)" = "$before" ]; }; then
             return "$status"
         fi
-        tries=$((tries + 1))
-        echo "rig: the emulator aborted '$*' (status $status); trying again" >&2
+        [ "$try" -lt "$RIG_STEP_TRIES" ] &&
+            echo "rig: the emulator aborted a Wine process during '$*'; doing it again" >&2
     done
+    return "$status"
 }
 
-rig_init() {
-    export WINEPREFIX=$1
-    local x64=$2 x86=$3 arch
-    mkdir -p "$WINEPREFIX"
-    # A service started right after the prefix is made can race its set-up:
-    # let wineboot finish, then keep one server up for the whole run.
-    rig_wine wineboot -i >/dev/null 2>&1
-    rig_server -w
-    rig_server -p
-    cp "$x64/sim/cputemp_sim.sys" "$(rig_here)/drive_c/windows/system32/drivers/"
-    rig_wine sc create "$RIG_SERVICE" type= kernel \
-        binPath= 'C:\windows\system32\drivers\cputemp_sim.sys' >/dev/null
-    for arch in x64 x86; do
-        local from=$x64
-        [ "$arch" = x86 ] && from=$x86
-        mkdir -p "$WINEPREFIX/drive_c/cputemp/$arch"
-        # The stand-in list calls sit beside the .exe, where only this prefix loads them.
-        cp "$from/cputemp.exe" "$from/sim/cfgmgr32.dll" "$WINEPREFIX/drive_c/cputemp/$arch/"
-        printf '@echo off\r\nC:\\cputemp\\%s\\cputemp.exe\r\necho exit=%%ERRORLEVEL%%\r\n' \
-            "$arch" >"$WINEPREFIX/drive_c/cputemp/run-$arch.bat"
-    done
-    cp "$x64/sim/cputemp-sim-register.exe" "$x64/sim/cputemp-sim-probe.exe" \
-        "$WINEPREFIX/drive_c/cputemp/"
-}
-
-rig_init_arm32() {
-    RIG_ROOT=$1
-    RIG_WINE=/usr/lib/wine/wine
-    RIG_RETRIES=3
-    export WINEPREFIX=/prefix
-    local build=$2 here
+# One attempt at a session; rig_session makes the attempts.
+rig_setup() {
+    local build=$1 driver=$2 here
+    case $RIG_ARCH in
+    x64 | x86)
+        RIG_WINE=/usr/lib/wine/wine64
+        WINEPREFIX=$(mktemp -d /tmp/cputemp-wine-XXXXXX)
+        RIG_MADE=$WINEPREFIX
+        ;;
+    arm32 | arm64)
+        RIG_WINE=/usr/lib/wine/wine
+        [ "$RIG_ARCH" = arm64 ] && RIG_WINE=/usr/lib/wine/wine64
+        RIG_ROOT=$(mktemp -d "/tmp/cputemp-$RIG_ARCH-XXXXXX")
+        RIG_MADE=$RIG_ROOT
+        WINEPREFIX=/prefix
+        tar -C "$RIG_ROOT" -xf "$RIG_TARBALL" && mount -t proc proc "$RIG_ROOT/proc" &&
+            mount --rbind /dev "$RIG_ROOT/dev" || return 1
+        ;;
+    esac
+    export WINEPREFIX
+    RIG_LOG=$RIG_MADE.log
     here=$(rig_here)
     mkdir -p "$here"
-    rig_step rig_wine wineboot -i >/dev/null 2>&1 || return 1
+    rig_step rig_wine wineboot -i >/dev/null || return 1
     rig_server -w
-    rig_server -p
-    cp "$build/sim/cputemp_sim.sys" "$here/drive_c/windows/system32/drivers/" || return 1
-    # One import instead of sc create, whose process the emulator aborts most
-    # often: no display here, and the driver's service, which services.exe
-    # starts with the session.
-    printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Drivers]' \
-        '"Graphics"="null"' '' \
+    cp "$driver/sim/cputemp_sim.sys" "$here/drive_c/windows/system32/drivers/" || return 1
+    # No display, and the driver's service: one import, where sc create would
+    # be one more process for the emulator to abort.
+    rig_import '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"="null"' '' \
         '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\cputemp_sim]' \
-        '"Type"=dword:00000001' '"Start"=dword:00000002' '"ErrorControl"=dword:00000001' \
-        '"ImagePath"="C:\\windows\\system32\\drivers\\cputemp_sim.sys"' '' \
-        >"$here/drive_c/setup.reg"
-    rig_step rig_wine regedit /S 'C:\setup.reg' >/dev/null 2>&1 || return 1
-    # services.exe reads its services when it starts: end this session (the
-    # server saves the registry) so that the next one starts the driver.
+        '"Type"=dword:00000001' '"Start"=dword:00000003' '"ErrorControl"=dword:00000001' \
+        '"ImagePath"="C:\\windows\\system32\\drivers\\cputemp_sim.sys"' || return 1
+    # The server saves the registry as it ends. Then one server for the
+    # session, whose first program brings up services.exe and the rest, which
+    # write to the session's log from then on.
     rig_server -k
     rig_server -w
     rig_server -p
-    mkdir -p "$here/drive_c/cputemp/arm32"
-    cp "$build/cputemp.exe" "$build/sim/cfgmgr32.dll" "$here/drive_c/cputemp/arm32/"
-    printf '@echo off\r\nC:\\cputemp\\arm32\\cputemp.exe\r\necho exit=%%ERRORLEVEL%%\r\n' \
-        >"$here/drive_c/cputemp/run-arm32.bat"
-    cp "$build/sim/cputemp-sim-register.exe" "$build/sim/cputemp-sim-probe.exe" \
-        "$here/drive_c/cputemp/"
+    WINEDEBUG=-all ${RIG_ROOT:+chroot "$RIG_ROOT"} "$RIG_WINE" cmd /c exit 2>>"$RIG_LOG" || return 1
+    mkdir -p "$here/drive_c/cputemp"
+    # The stand-in list calls sit beside the .exe, where only this prefix loads them.
+    cp "$build/cputemp.exe" "$build/sim/cfgmgr32.dll" "$driver/sim/cputemp-sim-register.exe" \
+        "$driver/sim/cputemp-sim-probe.exe" "$here/drive_c/cputemp/" || return 1
+    printf '@echo off\r\nC:\\cputemp\\cputemp.exe\r\necho exit=%%ERRORLEVEL%%\r\n' \
+        >"$here/drive_c/cputemp/run.bat"
+    rig_start
 }
 
-rig_state() {
-    rig_step rig_wine sc query "$RIG_SERVICE" | tr -d '\r' | awk '/STATE/ { print $4 }'
+rig_session() {
+    RIG_ARCH=$1
+    RIG_FROM=("$2" "$3")
+    RIG_BUILDS=0
+    rig_build
 }
 
-# sc start and stop return before the service has settled; wait for it.
-rig_wait_for() {
-    local want=$1 tries
-    for tries in $(seq 40); do
-        [ "$(rig_state)" = "$want" ] && return 0
+# A fresh session, while the budget allows.
+rig_build() {
+    local started
+    while [ "$RIG_BUILDS" -lt "$RIG_SESSION_TRIES" ]; do
+        RIG_BUILDS=$((RIG_BUILDS + 1))
+        RIG_PREPARED=
+        started=$SECONDS
+        if rig_setup "${RIG_FROM[@]}"; then
+            echo "rig: $RIG_ARCH session ready in $((SECONDS - started)) s (session $RIG_BUILDS)"
+            return 0
+        fi
+        rig_finish
+        echo "rig: the $RIG_ARCH session could not be set up (session $RIG_BUILDS)"
+    done
+    echo "rig: no $RIG_ARCH session could be set up in $RIG_SESSION_TRIES attempts"
+    return 1
+}
+
+rig_prepare() {
+    local key=$1 setup=$2
+    shift 2
+    while :; do
+        if { [ "$RIG_PREPARED" = "$key" ] || { rig_reset && "$setup"; }; } && rig_params "$@"; then
+            RIG_PREPARED=$key
+            return 0
+        fi
+        echo "rig: the driver could not be set up for '$key'; building a fresh session"
+        rig_finish
+        rig_build || return 1
+    done
+}
+
+# The service's state; fails when sc says none.
+rig_query() {
+    local state
+    state=$(rig_wine sc query "$RIG_SERVICE" | tr -d '\r' | awk '/STATE/ { print $4 }') &&
+        [ -n "$state" ] && echo "$state"
+}
+
+# rig_settle STATE: sc start and stop return before the driver has settled;
+# wait for it, while it is pending. An emulated Wine process takes seconds to
+# start.
+rig_settle() {
+    local want=$1 deadline=$((SECONDS + 60)) aborts other=0 state
+    aborts=$(rig_aborts)
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        state=$(rig_step rig_query) || state=
+        [ "$state" = "$want" ] && return 0
+        # Settled the other way (its host aborted, or the request lost): no
+        # use waiting.
+        case $state in RUNNING | STOPPED) other=$((other + 1)) ;; esac
+        [ "$other" -lt 3 ] && [ "$(rig_aborts)" = "$aborts" ] || break
         sleep 0.25
     done
-    echo "rig: $RIG_SERVICE did not reach $want" >&2
+    echo "rig: $RIG_SERVICE did not reach $want (state: ${state:-unknown})" >&2
     return 1
+}
+
+# sc's own failure (already running, already stopped) is no matter: the state
+# tells. An aborted sc asked nothing.
+rig_start_once() {
+    local status=0
+    rig_wine sc start "$RIG_SERVICE" >/dev/null || status=$?
+    [ "$status" -lt 128 ] || return "$status"
+    rig_settle RUNNING
+}
+
+rig_stop_once() {
+    local status=0
+    [ "$(rig_step rig_query)" = STOPPED ] && return 0
+    rig_wine sc stop "$RIG_SERVICE" >/dev/null || status=$?
+    [ "$status" -lt 128 ] || return "$status"
+    rig_settle STOPPED
 }
 
 rig_start() {
-    local tries
-    for tries in 1 2 3 4 5; do
-        rig_step rig_wine sc start "$RIG_SERVICE" >/dev/null 2>&1
-        rig_wait_for RUNNING 2>/dev/null && return 0
-        [ "$tries" -lt 5 ] && echo "rig: $RIG_SERVICE did not start; asking again" >&2
-    done
-    echo "rig: $RIG_SERVICE would not start (state: $(rig_state))" >&2
-    return 1
+    rig_step rig_start_once
 }
 
 rig_stop() {
-    local tries
-    for tries in 1 2 3; do
-        [ "$(rig_state)" = STOPPED ] && return 0
-        rig_step rig_wine sc stop "$RIG_SERVICE" >/dev/null 2>&1
-        rig_wait_for STOPPED 2>/dev/null && return 0
-        echo "rig: $RIG_SERVICE did not stop; asking again" >&2
-    done
-    echo "rig: $RIG_SERVICE would not stop (state: $(rig_state))" >&2
-    return 1
+    rig_step rig_stop_once
+}
+
+# rig_import LINE...: one registry import, a line each.
+rig_import() {
+    printf '%s\r\n' REGEDIT4 '' "$@" '' >"$(rig_here)/drive_c/rig.reg" &&
+        rig_step rig_wine regedit /S 'C:\rig.reg'
 }
 
 rig_reset() {
-    rig_stop
-    rig_step rig_wine reg delete "$RIG_CLASS" /f >/dev/null 2>&1 || true
-    rig_step rig_wine reg delete "$RIG_DEVICES" /f >/dev/null 2>&1 || true
-    rig_step rig_wine reg delete "$RIG_PARAMETERS" /f >/dev/null 2>&1 || true
-    rig_step rig_wine reg add "$RIG_PARAMETERS" /f >/dev/null
+    rig_stop || return 1
+    RIG_PREPARED=
+    rig_import "[-$RIG_CLASS]" "[-$RIG_DEVICES]" "[-$RIG_PARAMETERS]"
+}
+
+# rig_params [NAME=VALUE...]: the driver's Parameters, every other one at its
+# default, and the request count at 0.
+rig_params() {
+    local reading=3181 fail=0 pair
+    for pair in "$@"; do
+        case $pair in
+        Reading=*) reading=${pair#*=} ;;
+        FailStatus=*) fail=${pair#*=} ;;
+        *) echo "rig: no parameter ${pair%%=*}" >&2; return 1 ;;
+        esac
+    done
+    rig_import "[$RIG_PARAMETERS]" "$(printf '"Reading"=dword:%08x' "$reading")" \
+        "$(printf '"FailStatus"=dword:%08x' "$fail")" '"Requests"=dword:00000000'
+}
+
+rig_register_once() {
+    local path
+    path=$(rig_wine 'C:\cputemp\cputemp-sim-register.exe' "$@" | tr -d '\r') && [ -n "$path" ] &&
+        echo "$path"
 }
 
 rig_register() {
-    rig_step rig_wine 'C:\cputemp\cputemp-sim-register.exe' "$@" | tr -d '\r'
+    rig_step rig_register_once "$@"
 }
 
-rig_param() {
-    rig_step rig_wine reg add "$RIG_PARAMETERS" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null
+rig_requests_once() {
+    local value
+    value=$(rig_wine reg query "${RIG_PARAMETERS/HKEY_LOCAL_MACHINE/HKLM}" /v Requests |
+        tr -d '\r' | awk '/Requests/ { print $3 }') && [ -n "$value" ] && echo $((value))
 }
 
 rig_requests() {
-    local value
-    value=$(rig_step rig_wine reg query "$RIG_PARAMETERS" /v Requests 2>/dev/null | tr -d '\r' |
-        awk '/Requests/ { print $3 }')
-    echo $((${value:-0}))
+    rig_step rig_requests_once
 }
 
 rig_probe() {
@@ -183,11 +292,17 @@ rig_probe() {
 }
 
 rig_run() {
-    rig_wine cmd /c "C:\\cputemp\\run-$1.bat"
+    rig_wine cmd /c 'C:\cputemp\run.bat'
 }
 
 rig_finish() {
-    rig_stop >/dev/null 2>&1 || true
+    [ -n "$RIG_MADE" ] || return 0
     rig_server -k 2>/dev/null || true
-    rm -rf "$(rig_here)"
+    if [ -n "$RIG_ROOT" ]; then
+        umount -R "$RIG_ROOT/proc" "$RIG_ROOT/dev" 2>/dev/null || true
+    fi
+    # Never into a mount that outlived its umount: the root's /dev is the machine's.
+    rm -rf --one-file-system "$RIG_MADE" "$RIG_LOG"
+    RIG_MADE=
+    RIG_ROOT=
 }

@@ -1,5 +1,10 @@
 # The Linux binary must run on the C library alone and our objects must bring
 # no static constructors.
+get_filename_component(dir ${BINARY} DIRECTORY)
+if(NOT EXISTS ${BINARY} AND NOT EXISTS ${dir}/CMakeCache.txt)
+  message(STATUS "SKIPPED: ${dir} was not built: run scripts/package")
+  return()
+endif()
 execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "readelf -d failed on ${BINARY}")

@@ -1,6 +1,7 @@
 // Whole runs of the real main in a child process: standard output byte for
 // byte, the exit status as Linux narrows it, and, with the scripted platform,
 // every call in order.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -528,9 +529,34 @@ void PrintTo(const LinuxRun& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-// The same trees for each build of the binary: this machine's, and the ARM
-// ones that scripts/package cross-built, run through qemu-user.
-using BuildAndRun = std::tuple<const char*, LinuxRun>;
+// The same trees for this build's binary and for each target's that
+// scripts/package built, the foreign ones run through qemu-user.
+struct Binary {
+    std::string Name; // "" for this build's
+    std::string Path;
+};
+using BuildAndRun = std::tuple<Binary, LinuxRun>;
+
+void PrintTo(const Binary& Build, std::ostream* Out)
+{
+    *Out << (Build.Name.empty() ? "this build" : Build.Name);
+}
+
+// CPUTEMP_TARGET_BINARIES: "linux-armhf=/path/cputemp,portable-amd64=/path/cputemp".
+std::vector<Binary> TargetBinaries()
+{
+    std::vector<Binary> binaries;
+#ifdef CPUTEMP_TARGET_BINARIES
+    std::istringstream list(CPUTEMP_TARGET_BINARIES);
+    for (std::string entry; std::getline(list, entry, ',');) {
+        const std::size_t equals = entry.find('=');
+        std::string name = entry.substr(0, equals);
+        std::replace(name.begin(), name.end(), '-', '_');
+        binaries.push_back({name, entry.substr(equals + 1)});
+    }
+#endif
+    return binaries;
+}
 
 // Why Binary cannot run here, or "" when it can.
 std::string CannotRun(const std::string& Binary)
@@ -555,7 +581,7 @@ TEST_P(LinuxRunTest, ReportsTheCpuSensor)
     if (!CanMountPrivately()) {
         GTEST_SKIP() << "needs a private mount namespace (root or user namespaces)";
     }
-    const std::string binary = std::get<0>(GetParam());
+    const std::string binary = std::get<0>(GetParam()).Path;
     if (const std::string why = CannotRun(binary); !why.empty()) {
         GTEST_SKIP() << why;
     }
@@ -576,22 +602,17 @@ TEST_P(LinuxRunTest, ReportsTheCpuSensor)
 
 std::string RunName(const testing::TestParamInfo<BuildAndRun>& Info)
 {
-    return std::get<1>(Info.param).Name;
+    const std::string& binary = std::get<0>(Info.param).Name;
+    return (binary.empty() ? "" : binary + "_") + std::get<1>(Info.param).Name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, LinuxRunTest,
-                         testing::Combine(testing::Values(CPUTEMP_BINARY),
+                         testing::Combine(testing::Values(Binary{"", CPUTEMP_BINARY}),
                                           testing::ValuesIn(LINUX_RUNS)),
                          RunName);
-#ifdef CPUTEMP_ARMHF_BINARY
-INSTANTIATE_TEST_SUITE_P(Armhf, LinuxRunTest,
-                         testing::Combine(testing::Values(CPUTEMP_ARMHF_BINARY),
+INSTANTIATE_TEST_SUITE_P(Targets, LinuxRunTest,
+                         testing::Combine(testing::ValuesIn(TargetBinaries()),
                                           testing::ValuesIn(LINUX_RUNS)),
                          RunName);
-INSTANTIATE_TEST_SUITE_P(Arm64, LinuxRunTest,
-                         testing::Combine(testing::Values(CPUTEMP_ARM64_BINARY),
-                                          testing::ValuesIn(LINUX_RUNS)),
-                         RunName);
-#endif
 
 } // namespace
