@@ -20,19 +20,25 @@ apt_sources() {
 # Debian 12 root for ARCH (with the packages, when given), making it first if
 # it is not kept yet. Foreign architectures need their binfmt_misc handler.
 clean_root() {
-    local arch=$1 include=${2:-} name tarball part
+    local arch=$1 include=${2:-} name tarball part lock status=0
     name=debian12-minbase-$arch${include:+-${include//,/-}}-v1
     tarball=$ROOTS_CACHE/$name.tar
+    [ -s "$tarball" ] && echo "$tarball" && return 0
+    command -v mmdebstrap >/dev/null || return 1
+    mkdir -p "$ROOTS_CACHE" || return 1
+    # One maker at a time: whoever comes second waits for the first one's root.
+    exec {lock}>"$ROOTS_CACHE/$name.lock"
+    flock "$lock"
     if [ ! -s "$tarball" ]; then
-        command -v mmdebstrap >/dev/null || return 1
-        mkdir -p "$ROOTS_CACHE" || return 1
         part=$ROOTS_CACHE/$name.$$.tar
-        if ! apt_sources | mmdebstrap --quiet --variant=minbase --architectures="$arch" \
+        if apt_sources | mmdebstrap --quiet --variant=minbase --architectures="$arch" \
             ${include:+--include="$include"} bookworm "$part" - >&2; then
+            mv "$part" "$tarball"
+        else
             rm -f "$part"
-            return 1
+            status=1
         fi
-        mv "$part" "$tarball"
     fi
-    echo "$tarball"
+    exec {lock}>&-
+    [ "$status" -eq 0 ] && echo "$tarball"
 }
