@@ -9,7 +9,9 @@ set(CPACK_STRIP_FILES ON)
 # The architecture as the artefact's name spells it: Windows' own name on
 # Windows, Debian's on Linux.
 if(WIN32)
-  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm")
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "ARM64")
+    set(cputemp_arch arm64)
+  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
     set(cputemp_arch arm32)
   elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(cputemp_arch x64)

@@ -10,7 +10,7 @@
 set(CPUTEMP_TARGETS
   linux-amd64 linux-armhf linux-arm64
   portable-amd64 portable-armhf portable-arm64
-  mingw-x64 mingw-x86 mingw-arm32)
+  mingw-x64 mingw-x86 mingw-arm32 mingw-arm64)
 
 set(CPUTEMP_TARGETS_DIR ${CMAKE_CURRENT_LIST_DIR}/../build)
 cmake_path(NORMAL_PATH CPUTEMP_TARGETS_DIR)

@@ -117,7 +117,10 @@ rig_setup() {
         RIG_ROOT=$(mktemp -d "/tmp/cputemp-$RIG_ARCH-XXXXXX")
         RIG_MADE=$RIG_ROOT
         WINEPREFIX=/prefix
-        tar -C "$RIG_ROOT" -xf "$RIG_TARBALL" && mount -t proc proc "$RIG_ROOT/proc" &&
+        # As the namespace's root may own nothing but its own files and make no
+        # devices: the machine's /dev is bound over the root's.
+        tar -C "$RIG_ROOT" --no-same-owner --exclude='./dev/*' -xf "$RIG_TARBALL" &&
+            mount -t proc proc "$RIG_ROOT/proc" &&
             mount --rbind /dev "$RIG_ROOT/dev" || return 1
         ;;
     esac
@@ -299,10 +302,14 @@ rig_finish() {
     [ -n "$RIG_MADE" ] || return 0
     rig_server -k 2>/dev/null || true
     if [ -n "$RIG_ROOT" ]; then
-        umount -R "$RIG_ROOT/proc" "$RIG_ROOT/dev" 2>/dev/null || true
+        # Detached whole: in a user namespace the mounts under /dev are locked
+        # to it and cannot be unmounted one by one.
+        umount "$RIG_ROOT/proc" 2>/dev/null || true
+        umount -l "$RIG_ROOT/dev" 2>/dev/null || true
     fi
     # Never into a mount that outlived its umount: the root's /dev is the machine's.
-    rm -rf --one-file-system "$RIG_MADE" "$RIG_LOG"
+    rm -rf --one-file-system "$RIG_MADE" "$RIG_LOG" ||
+        echo "rig: $RIG_MADE could not be removed whole" >&2
     RIG_MADE=
     RIG_ROOT=
 }

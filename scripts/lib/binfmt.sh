@@ -3,8 +3,7 @@
 # chroots and private mount namespaces too.
 
 # enable_binfmt NAME...: registers qemu-NAME (arm, aarch64) from qemu-user-static's
-# own binfmt.d entry unless a handler of that name is there. For arm, the
-# interpreter in CPUTEMP_QEMU_ARM, when set, replaces any other. Fails quietly
+# own binfmt.d entry unless a handler of that name is there. Fails quietly
 # when the machine cannot (no binfmt_misc, not root, no qemu-user-static).
 enable_binfmt() {
     local dir=/proc/sys/fs/binfmt_misc name entry
@@ -12,18 +11,29 @@ enable_binfmt() {
         mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null || return 1
     fi
     for name in "$@"; do
-        entry=$(cat "/usr/lib/binfmt.d/qemu-$name.conf" 2>/dev/null) || return 1
-        if [ "$name" = arm ] && [ -n "${CPUTEMP_QEMU_ARM:-}" ]; then
-            grep -qx "interpreter $CPUTEMP_QEMU_ARM" "$dir/qemu-arm" 2>/dev/null && continue
-            [ -e "$dir/qemu-arm" ] && echo -1 >"$dir/qemu-arm"
-            # :name:type:offset:magic:mask:interpreter:flags; qemu reads the
-            # preserved argv[0] (P) from its auxiliary vector.
-            entry=$(printf '%s' "$entry" | awk -F: -v OFS=: -v q="$CPUTEMP_QEMU_ARM" \
-                '{ $7 = q; $8 = "PF"; print }')
-        fi
         [ -e "$dir/qemu-$name" ] && continue
+        entry=$(cat "/usr/lib/binfmt.d/qemu-$name.conf" 2>/dev/null) || return 1
         printf '%s' "$entry" >"$dir/register" 2>/dev/null || return 1
     done
+}
+
+# binfmt_handler NAME INTERPRETER: hands qemu-NAME's binaries to INTERPRETER,
+# replacing a handler of that name that names another. In a user namespace
+# of its own, on kernels since 6.7, this is a binfmt_misc of its own.
+binfmt_handler() {
+    local dir=/proc/sys/fs/binfmt_misc name=$1 qemu=$2 entry
+    if [ ! -e "$dir/register" ]; then
+        mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null || return 1
+    fi
+    grep -qx "interpreter $qemu" "$dir/qemu-$name" 2>/dev/null && return 0
+    if [ -e "$dir/qemu-$name" ]; then
+        echo -1 >"$dir/qemu-$name" || return 1
+    fi
+    entry=$(cat "/usr/lib/binfmt.d/qemu-$name.conf" 2>/dev/null) || return 1
+    # :name:type:offset:magic:mask:interpreter:flags. F: the interpreter is
+    # opened now, so it runs in chroots; P: qemu gets the original argv[0].
+    printf '%s' "$entry" | awk -F: -v OFS=: -v q="$qemu" '{ $7 = q; $8 = "PF"; print }' \
+        >"$dir/register" 2>/dev/null
 }
 
 # enable_i386_emulation: where the kernel cannot run 32-bit x86 programs itself

@@ -19,6 +19,18 @@
     CTL_CODE(FILE_DEVICE_BATTERY, 0x24, METHOD_BUFFERED, FILE_READ_ACCESS)
 #endif
 
+/*
+ * The I/O manager's layout of a request, as the kernel-mode headers give it. A
+ * driver built on a wrong one (mingw-w64 10's, on ARM64) reads every request at
+ * the wrong offsets and fails it as an unknown code, with no warning: stop the
+ * build instead.
+ */
+_Static_assert(sizeof(IO_STACK_LOCATION) == (sizeof(void*) == 8 ? 72 : 36),
+               "IO_STACK_LOCATION is laid out for another architecture");
+_Static_assert(FIELD_OFFSET(IO_STACK_LOCATION, Parameters.DeviceIoControl.IoControlCode) ==
+                   (sizeof(void*) == 8 ? 24 : 12),
+               "the control code is not where the I/O manager puts it");
+
 /* THERMAL_WAIT_READ: three ULONGs, the request cputemp sends (all zeros). */
 #define SIM_REQUEST_SIZE (3 * sizeof(ULONG))
 #define SIM_DEFAULT_READING 3181
