@@ -4,11 +4,14 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,43 +25,47 @@ using namespace std::string_literals;
 
 struct TypeCase {
     std::string Text;
-    bool Cpu;
+    SensorClass Class;
 };
 
-TEST(ZoneType, NamesACpuSensor)
+// The rules and a few rows of the catalogue: order, case, and the words that
+// must not count.
+TEST(Catalogue, ClassesZonesByName)
 {
     const TypeCase cases[] = {
-        {"cpu\n", true},
-        {"cpu-thermal\n", true},
-        {"CPU\n", true},
-        {"thermal-Cpu0", true},
-        {"soc_thermal\n", true},
-        {"SoC-dts0\n", true},
-        {"x86_pkg_temp\n", true},
-        {"X86_PKG_TEMP", true},
-        {"acpitz\n", false},
-        {"mysoc\n", false},
-        {"x86_pkg_temp2\n", false},
-        {"pkg_temp\n", false},
-        {"", false},
-        {"\n", false},
-        {"cp\nu", false},
-        {"x86_pkg_temp\n\n", false},
-        {"c\0pu"s, false},
-        {"gpu\n", false},
-        {"package-thermal\n", true},
-        {"bigcore0-thermal\n", true},
-        {"BigCore2-thermal", true},
-        {"littlecore-thermal\n", true},
-        {"cluster0-thermal\n", true},
-        {"center-thermal\n", false},
-        {"npu-thermal\n", false},
-        {"soc-package\n", true},
-        {"my-package\n", false},
-        {"little\n", false},
+        {"x86_pkg_temp", CPU_PACKAGE},
+        {"X86_PKG_TEMP", CPU_PACKAGE},
+        {"x86_pkg_temp2", NOT_CPU},
+        {"pkg_temp", NOT_CPU},
+        {"cpu-thermal", CPU_CORES},
+        {"CPU-therm", CPU_CORES},
+        {"thermal-Cpu0", CPU_CORES},
+        {"cpu-0-0-usr", CPU_CORES},
+        {"mtktscpu", CPU_CORES},
+        {"cpu-skin-thermal", NOT_CPU}, // skin first: the case, not the die
+        {"bigcore0-thermal", CPU_CORES},
+        {"little-cl-thermal", CPU_CORES},
+        {"pwr-cluster-thermal", CPU_CORES},
+        {"atlas1-thermal", CPU_CORES},
+        {"mpu-thermal", CPU_CORES},
+        {"soc-thermal", CPU_SOC},
+        {"SoC-dts0", CPU_SOC},
+        {"soc-package", CPU_SOC},
+        {"package-thermal", CPU_SOC},
+        {"imx_thermal_zone", CPU_SOC},
+        {"d0018200.thermal", CPU_SOC},
+        {"mysoc", NOT_CPU},
+        {"my-package", NOT_CPU},
+        {"gpu-thermal", NOT_CPU},
+        {"gpuss-0-thermal", NOT_CPU},
+        {"center-thermal", NOT_CPU},
+        {"mdm-core0-thermal", NOT_CPU},
+        {"sensor1-thermal", NOT_CPU},
+        {"acpitz", NOT_CPU},
+        {"", NOT_CPU},
     };
     for (const TypeCase& c : cases) {
-        EXPECT_EQ(IsCpuZoneType(c.Text.data(), c.Text.size()), c.Cpu) << '"' << c.Text << '"';
+        EXPECT_EQ(ClassifyZone(c.Text.c_str()), c.Class) << '"' << c.Text << '"';
     }
 }
 
@@ -66,45 +73,52 @@ struct LabelCase {
     const char* Chip;
     const char* Label;
     int Rank;
+    bool Several;
 };
 
-TEST(ChipRule, RanksTheChannelsThatReadTheCpu)
+TEST(Catalogue, RanksTheChannelsThatReadTheCpu)
 {
     const LabelCase cases[] = {
-        {"coretemp", "Package id 0", 0},
-        {"coretemp", "Package id 12", 0},
-        {"coretemp", "Physical id 1", 0},
-        {"coretemp", "Core 0", 1},
-        {"coretemp", "Core 29", 1},
-        {"coretemp", "Package id ", NOT_CPU},
-        {"coretemp", "Package id 0 ", NOT_CPU},
-        {"coretemp", "package id 0", NOT_CPU},
-        {"coretemp", "Core", NOT_CPU},
-        {"coretemp", "Core x", NOT_CPU},
-        {"k10temp", "Tdie", 0},
-        {"k10temp", "Tctl", 1},
-        {"k10temp", "Tccd1", NOT_CPU},
-        {"k10temp", "cpu0 Tdie", NOT_CPU},
-        {"zenpower", "Tdie", 0},
-        {"zenpower", "cpu1 Tdie", 0},
-        {"zenpower", "Tctl", 1},
-        {"zenpower", "xTdie", NOT_CPU},
-        {"zenpower", "Tccd2", NOT_CPU},
-        {"apm_xgene", "SoC Temperature", 0},
-        {"apm_xgene", "CPU power", NOT_CPU},
-        {"apm_xgene", "SoC temperature", NOT_CPU},
-        {"k8temp", "Core0 Temp", NOT_CPU}, // labels play no part: the lowest channel is taken
+        {"coretemp", "Package id 0", 0, false},
+        {"coretemp", "Package id 12", 0, false},
+        {"coretemp", "Physical id 1", 0, false},
+        {"coretemp", "Core 0", 1, true},
+        {"coretemp", "Core 29", 1, true},
+        {"coretemp", "Package id ", NOT_RANKED, false},
+        {"coretemp", "Package id 0 ", NOT_RANKED, false},
+        {"coretemp", "package id 0", NOT_RANKED, false},
+        {"coretemp", "Core", NOT_RANKED, false},
+        {"coretemp", "Core x", NOT_RANKED, false},
+        {"k10temp", "Tdie", 0, false},
+        {"k10temp", "Tctl", 1, false},
+        {"k10temp", "Tccd1", NOT_RANKED, false},
+        {"zenpower", "cpu1 Tdie", 0, false},
+        {"zenpower", "xTdie", NOT_RANKED, false},
+        {"apm_xgene", "SoC Temperature", 0, false},
+        {"apm_xgene", "CPU power", NOT_RANKED, false},
+        {"cpu_hwmon", "CPU 1 Temperature", 0, true},
+        {"cpu_hwmon", "CPU Temperature", NOT_RANKED, false},
+        {"pvt", "CPU Core Temperature", 0, false},
+        {"ibmpowernv", "Core 8", 0, true},
+        {"ibmpowernv", "Chip 0 Vdd", NOT_RANKED, false},
+        // The firmware names its channels as device trees name zones.
+        {"scmi_sensors", "big_cluster", 1, true},
+        {"scmi_sensors", "SoC", 2, true},
+        {"scmi_sensors", "gpu0", NOT_RANKED, false},
     };
     for (const LabelCase& c : cases) {
-        const CpuChipRule* rule = FindCpuChipRule(c.Chip, strlen(c.Chip));
+        const ChipRule* rule = FindChipRule(c.Chip);
         ASSERT_NE(rule, nullptr) << c.Chip;
-        EXPECT_EQ(RankChannelLabel(rule, c.Label, strlen(c.Label)), c.Rank)
+        bool several = false;
+        const int rank = RankLabel(rule, c.Label, &several);
+        EXPECT_EQ(rank, c.Rank) << c.Chip << " \"" << c.Label << '"';
+        EXPECT_EQ(rank == NOT_RANKED || several, rank == NOT_RANKED || c.Several)
             << c.Chip << " \"" << c.Label << '"';
     }
-    for (const char* other :
-         {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87", "cpu_thermal", "soc_thermal",
-          "rp1_adc", "coretemp2", "Coretemp", "k10temp\n", ""}) {
-        EXPECT_EQ(FindCpuChipRule(other, strlen(other)), nullptr) << '"' << other << '"';
+    for (const char* other : {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87",
+                              "cpu_thermal", "soc_thermal", "rp1_adc", "dell_smm", "thinkpad",
+                              "asusec", "peci_cputemp.cpu0", "coretemp2", "Coretemp", ""}) {
+        EXPECT_EQ(FindChipRule(other), nullptr) << '"' << other << '"';
     }
 }
 
@@ -113,15 +127,6 @@ struct TextCase {
     DWORD Error;
     ULONG Reading;
 };
-
-DWORD Convert(const std::string& Text, std::size_t Piece, ULONG* Reading)
-{
-    TemperatureText scan{};
-    for (std::size_t at = 0; at < Text.size(); at += Piece) {
-        ScanTemperatureText(&scan, Text.data() + at, std::min(Piece, Text.size() - at));
-    }
-    return ReadingFromTemperatureText(&scan, Reading);
-}
 
 TEST(TemperatureText, ConvertsMillidegreesToTenthsOfAKelvin)
 {
@@ -137,6 +142,7 @@ TEST(TemperatureText, ConvertsMillidegreesToTenthsOfAKelvin)
         {"0000000000000000000000045000\n", ERROR_SUCCESS, 3181},
         {"429496456449", ERROR_SUCCESS, 4294967295U},
         {"429496456450", ERROR_INVALID_DATA, 0},
+        {"9223372036854775807", ERROR_INVALID_DATA, 0},
         {"99999999999999999999999999", ERROR_INVALID_DATA, 0},
         {"-273151", ERROR_INVALID_DATA, 0},
         {"-99999999999999999999999999", ERROR_INVALID_DATA, 0},
@@ -154,15 +160,77 @@ TEST(TemperatureText, ConvertsMillidegreesToTenthsOfAKelvin)
         {"4-5", ERROR_INVALID_DATA, 0},
         {"45000\r\n", ERROR_INVALID_DATA, 0},
         {"45\0"s, ERROR_INVALID_DATA, 0},
+        {"4\0"
+         "5\n"s,
+         ERROR_INVALID_DATA, 0},
     };
     for (const TextCase& c : cases) {
-        // Whole, and a byte at a time as a slow read would hand it over.
-        for (std::size_t piece : {c.Text.size() + 1, std::size_t{1}}) {
-            ULONG reading = 0;
-            EXPECT_EQ(Convert(c.Text, piece, &reading), c.Error) << '"' << c.Text << '"';
-            EXPECT_EQ(reading, c.Reading) << '"' << c.Text << '"';
+        ULONG reading = 0;
+        EXPECT_EQ(ReadingFromText(c.Text.data(), c.Text.size(), &reading), c.Error)
+            << '"' << c.Text << '"';
+        EXPECT_EQ(reading, c.Reading) << '"' << c.Text << '"';
+    }
+}
+
+struct MembersCase {
+    std::vector<unsigned long long> Numbers;
+    std::size_t PrefixLength;
+    std::string Path; // as listed, the prefix being that many 'p'
+};
+
+// An aggregate interface's path: ranges for runs, the last members left out
+// when it would not fit the core's buffer, and read back as written.
+TEST(MemberPath, FitsTheBufferAndReadsBack)
+{
+    std::vector<unsigned long long> gaps;
+    for (unsigned long long n = 10; n < 10 + 2 * MAX_MEMBERS; n += 2) {
+        gaps.push_back(n);
+    }
+    const MembersCase cases[] = {
+        {{7}, 1, "p7s"},
+        {{1, 2}, 1, "p{1,2}s"},
+        {{1, 2, 3, 5, 9, 10, 11, 12}, 1, "p{1-3,5,9-12}s"},
+        {{0, 4, 8, 12}, 1, "p{0,4,8,12}s"},
+        // One member too long still goes: the core reports it.
+        {{1, 2}, 300, std::string(300, 'p') + "1s"},
+    };
+    for (const MembersCase& c : cases) {
+        char path[PATH_CAP];
+        const std::string prefix(c.PrefixLength, 'p');
+        ASSERT_TRUE(FormatMembers(path, prefix.c_str(), c.Numbers.data(), c.Numbers.size(), "s"));
+        EXPECT_EQ(path, c.Path);
+        EXPECT_TRUE(strlen(path) <= INTERFACE_PATH_MAX || c.Path.find('{') == std::string::npos);
+        MemberSet set;
+        if (c.Path.find('{') != std::string::npos) {
+            ASSERT_TRUE(ParseMembers(path, &set)) << path;
+            EXPECT_EQ(set.PrefixLength, c.PrefixLength);
+            EXPECT_STREQ(set.Suffix, "s");
+            EXPECT_EQ(std::vector<unsigned long long>(set.Numbers, set.Numbers + set.Count),
+                      std::vector<unsigned long long>(c.Numbers.begin(),
+                                                      c.Numbers.begin() +
+                                                          static_cast<std::ptrdiff_t>(set.Count)));
         }
     }
+    // 64 members with gaps behind a long directory do not fit: as many as do, in order.
+    char path[PATH_CAP];
+    const std::string prefix(100, 'p');
+    ASSERT_TRUE(FormatMembers(path, prefix.c_str(), gaps.data(), gaps.size(), "s"));
+    MemberSet set;
+    ASSERT_TRUE(ParseMembers(path, &set));
+    ASSERT_LT(set.Count, gaps.size());
+    EXPECT_EQ(std::vector<unsigned long long>(set.Numbers, set.Numbers + set.Count),
+              std::vector<unsigned long long>(
+                  gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(set.Count)));
+    EXPECT_LE(strlen(path), INTERFACE_PATH_MAX);
+    EXPECT_GT(strlen(path) + std::to_string(gaps[set.Count]).size() + 1, INTERFACE_PATH_MAX);
+
+    for (const char* bad : {"p", "p{}", "p{1,}", "p{,1}", "p{3-1}", "p{1-65}", "p{a}", "p{1-}",
+                            "p{1", "p{99999999999}"}) {
+        EXPECT_FALSE(ParseMembers(bad, &set)) << bad;
+    }
+    ASSERT_TRUE(ParseMembers("a{1}/b{2-3}/c", &set)); // the last group counts
+    EXPECT_EQ(set.PrefixLength, 6U);
+    EXPECT_EQ(set.Count, 2U);
 }
 
 TEST(ErrnoMapping, GivesTheWindowsErrors)
@@ -225,16 +293,41 @@ ZoneSpec Zone(const std::string& Name, const std::string& Type)
     return {Name, Type, "45000\n"};
 }
 
-TEST(InterfaceList, ListsCpuZonesInNumericOrder)
+struct ZonesCase {
+    const char* Name;
+    std::vector<ZoneSpec> Zones;
+    std::vector<std::string> Listed; // relative to the class directory
+};
+
+// An interface per package zone; else the cores and clusters together; else
+// the SoC zones together.
+TEST(InterfaceList, ZonesMakeOneInterfacePerPackage)
 {
-    const ThermalTree tree({Zone("thermal_zone10", "soc_thermal\n"),
-                            Zone("thermal_zone2", "cpu\n"),
-                            Zone("thermal_zone1", "acpitz\n"),
-                            Zone("thermal_zone0", "x86_pkg_temp\n"),
-                            {"thermal_zone11", "cpu\n", "1\n", false}});
-    const std::string dir = tree.ClassDir();
-    EXPECT_EQ(ListOf(tree), Listed({dir + "/thermal_zone0", dir + "/thermal_zone2",
-                                    dir + "/thermal_zone10", dir + "/thermal_zone11"}));
+    const ZonesCase cases[] = {
+        {"package zones",
+         {Zone("thermal_zone3", "x86_pkg_temp\n"), Zone("thermal_zone2", "cpu\n"),
+          Zone("thermal_zone1", "acpitz\n"), Zone("thermal_zone0", "x86_pkg_temp\n")},
+         {"thermal_zone0", "thermal_zone3"}},
+        {"cores before the SoC, in numeric order",
+         {Zone("thermal_zone10", "soc_thermal\n"),
+          Zone("thermal_zone2", "cpu\n"),
+          Zone("thermal_zone1", "acpitz\n"),
+          Zone("thermal_zone3", "bigcore0-thermal\n"),
+          {"thermal_zone11", "cpu\n", "1\n", false}},
+         {"thermal_zone{2,3,11}"}},
+        {"the SoC alone",
+         {Zone("thermal_zone4", "soc-thermal\n"), Zone("thermal_zone5", "package-thermal\n"),
+          Zone("thermal_zone6", "gpu-thermal\n")},
+         {"thermal_zone{4,5}"}},
+    };
+    for (const ZonesCase& c : cases) {
+        const ThermalTree tree(c.Zones);
+        std::vector<std::string> paths;
+        for (const std::string& zone : c.Listed) {
+            paths.push_back(tree.ClassDir() + "/" + zone);
+        }
+        EXPECT_EQ(ListOf(tree), Listed(paths)) << c.Name;
+    }
 }
 
 TEST(InterfaceList, SkipsWhatIsNotAZoneDirectory)
@@ -244,6 +337,7 @@ TEST(InterfaceList, SkipsWhatIsNotAZoneDirectory)
                             Zone("thermal_zoneX", "cpu\n"),
                             Zone("thermal_zone", "cpu\n"),
                             Zone("thermal_zone-1", "cpu\n"),
+                            Zone("thermal_zone07", "cpu\n"),
                             {"thermal_zone4", std::nullopt, "1"}});
     tree.Write("class/thermal/thermal_zone5", "cpu\n"); // a file, not a directory
     std::filesystem::create_directory_symlink("../../nowhere", tree.ClassDir() + "/thermal_zone6");
@@ -256,35 +350,74 @@ TEST(InterfaceList, MissingTreeIsAnEmptyList)
     EXPECT_EQ(ListOf(SensorSources{"/nonexistent/hwmon", "/nonexistent/thermal", nullptr}), u"\0"s);
 }
 
-TEST(InterfaceList, OneChannelPerCpuChipInChipOrder)
+// A chip the catalogue names, with channels numbered and labelled as given.
+ChipSpec CatalogueChip(const std::string& Name, const std::string& Kind,
+                       const std::vector<std::pair<int, const char*>>& Channels,
+                       bool OldLayout = false)
+{
+    ChipSpec chip{Name, {{"name", Kind + "\n"}}, "platform/" + Name, OldLayout};
+    for (const auto& [channel, label] : Channels) {
+        chip.Files.emplace_back("temp" + std::to_string(channel) + "_input", "1\n");
+        if (label != nullptr) {
+            chip.Files.emplace_back("temp" + std::to_string(channel) + "_label", label + "\n"s);
+        }
+    }
+    return chip;
+}
+
+// Chips in ascending number, each a package; per-core chips together, after
+// them; a chip whose channels are packages, an interface per channel.
+TEST(InterfaceList, ChipsMakeOneInterfacePerPackage)
 {
     const ThermalTree tree(
         {Zone("thermal_zone0", "x86_pkg_temp\n")}, true,
-        {{"hwmon10", {{"name", "k10temp\n"}, {"temp1_label", "Tctl\n"}, {"temp1_input", "1\n"}}},
-         {"hwmon2", {{"name", "coretemp\n"}, {"temp2_label", "Core 0\n"}, {"temp2_input", "1\n"}}},
-         {"hwmon3", {{"name", "nvme\n"}, {"temp1_input", "1\n"}}},
-         {"hwmon4", {{"name", "k8temp\n"}, {"temp1_input", "1\n"}}, "platform/k8", true},
-         {"hwmon5", {{"name", "coretemp\n"}, {"temp1_label", "Core 0\n"}}}});
+        {CatalogueChip("hwmon10", "k10temp", {{1, "Tctl"}}),
+         CatalogueChip("hwmon2", "coretemp", {{2, "Core 0"}}),
+         CatalogueChip("hwmon3", "nvme", {{1, nullptr}}),
+         CatalogueChip("hwmon4", "k8temp", {{1, nullptr}}, true),
+         {"hwmon5", {{"name", "coretemp\n"}, {"temp1_label", "Core 0\n"}}},
+         CatalogueChip("hwmon6", "via_cputemp", {{1, "Core 0"}}, true),
+         CatalogueChip("hwmon7", "via_cputemp", {{1, "Core 1"}}, true),
+         CatalogueChip("hwmon8", "cpu_hwmon", {{1, "CPU 0 Temperature"}, {2, "CPU 1 Temperature"}}),
+         CatalogueChip("hwmon9", "coretemp",
+                       {{2, "Core 0"}, {3, "Core 1"}, {5, "Core 3"}, {4, "Core 2"}}),
+         CatalogueChip("hwmon11", "k10temp", {{1, nullptr}, {2, nullptr}})});
     const std::string dir = tree.HwmonDir();
-    EXPECT_EQ(ListOf(tree), Listed({dir + "/hwmon2/temp2_input", dir + "/hwmon4/device/temp1_input",
-                                    dir + "/hwmon10/temp1_input"}));
+    EXPECT_EQ(ListOf(tree),
+              Listed({dir + "/hwmon2/temp2_input", dir + "/hwmon4/device/temp1_input",
+                      dir + "/hwmon8/temp1_input", dir + "/hwmon8/temp2_input",
+                      dir + "/hwmon9/temp{2-5}_input", dir + "/hwmon10/temp1_input",
+                      dir + "/hwmon11/temp1_input", dir + "/hwmon{6,7}/device/temp1_input"}));
 }
 
 TEST(InterfaceList, TheUsersSensorAloneWhenItExists)
 {
     const ThermalTree tree(
         {Zone("thermal_zone0", "acpitz\n"), {"thermal_zone1", "cpu\n", {}}}, true,
-        {{"hwmon0",
-          {{"name", "coretemp\n"}, {"temp1_label", "Package id 0\n"}, {"temp1_input", "1\n"}}}});
+        {CatalogueChip("hwmon0", "coretemp", {{1, "Package id 0"}}),
+         CatalogueChip("hwmon1", "coretemp", {{2, "Core 0"}, {3, "Core 1"}}, true),
+         CatalogueChip("hwmon2", "nct6775", {{1, nullptr}, {7, nullptr}})});
     std::filesystem::create_directories(tree.Root() + "/caf\xC3\xA9 \xF0\x9F\x8C\xA1");
     tree.Write("caf\xC3\xA9 \xF0\x9F\x8C\xA1/temp", "1\n");
+    std::filesystem::create_directories(tree.Root() + "/fifo-zone");
+    ASSERT_EQ(mkfifo((tree.Root() + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((tree.Root() + "/fifo-zone/temp").c_str(), 0600), 0);
     const std::string zone = tree.ClassDir() + "/thermal_zone0";
-    const std::string input = tree.HwmonDir() + "/hwmon0/temp1_input";
+    const std::string chips = tree.HwmonDir();
+    const std::string input = chips + "/hwmon0/temp1_input";
     const std::pair<std::string, std::u16string> cases[] = {
         {input, Listed({input})},
         {zone, Listed({zone})},
+        // A chip, as the catalogue reads it, or all of its channels.
+        {chips + "/hwmon0", Listed({chips + "/hwmon0/temp1_input"})},
+        {chips + "/hwmon1", Listed({chips + "/hwmon1/device/temp{2,3}_input"})},
+        {chips + "/hwmon2", Listed({chips + "/hwmon2/temp{1,7}_input"})},
         {tree.ClassDir() + "/thermal_zone1", u"\0"s}, // a directory without temp
         {tree.ClassDir() + "/thermal_zone9", u"\0"s},
+        // Never opened: it could act.
+        {tree.Root() + "/fifo", u"\0"s},
+        {tree.Root() + "/fifo-zone", u"\0"s},
+        {"/dev/null", u"\0"s},
         {tree.Root() + "/caf\xC3\xA9 \xF0\x9F\x8C\xA1",
          Widen(tree.Root()) + u"/caf\u00E9 \U0001F321"s + u'\0' + u'\0'},
         {tree.Root() + "/caf\xC3", u"\0"s},      // cut short
@@ -305,7 +438,7 @@ TEST(InterfaceList, ListQueryServesTheSizeQuerysScan)
     const std::string thermal = tree.ClassDir();
     const SensorSources sources{hwmon.c_str(), thermal.c_str(), nullptr};
     const std::u16string before = Listed({thermal + "/thermal_zone0"});
-    const std::u16string after = Listed({thermal + "/thermal_zone0", thermal + "/thermal_zone1"});
+    const std::u16string after = Listed({thermal + "/thermal_zone{0,1}"});
 
     ULONG needed = 0;
     ASSERT_EQ(QueryInterfaceListSize(&sources, &needed), CR_SUCCESS);
@@ -411,6 +544,11 @@ TEST(ThermalRead, FailsWithTheWindowsErrorAndWritesNothing)
         {"empty", "", IOCTL_THERMAL_READ_TEMPERATURE, 12, 4, ERROR_INVALID_DATA},
         {"beyond 32 bits", "429496456450\n", IOCTL_THERMAL_READ_TEMPERATURE, 12, 4,
          ERROR_INVALID_DATA},
+        // One bounded read: a text longer than any value is none, however long.
+        {"longer than any value", "0000000000000000000000000000045000\n",
+         IOCTL_THERMAL_READ_TEMPERATURE, 12, 4, ERROR_INVALID_DATA},
+        {"a megabyte", std::string(1 << 20, '1'), IOCTL_THERMAL_READ_TEMPERATURE, 12, 4,
+         ERROR_INVALID_DATA},
     };
     for (const RequestCase& c : cases) {
         const ThermalTree tree({{"thermal_zone0", "cpu\n", c.Temp}});
@@ -425,16 +563,86 @@ TEST(ThermalRead, FailsWithTheWindowsErrorAndWritesNothing)
     }
 }
 
-TEST(ThermalRead, UnreadableSensorIsAReadFault)
+// Bytes this thread has read so far, as the kernel counts them.
+unsigned long long BytesRead()
 {
-    const ThermalTree tree({{"thermal_zone0", "cpu\n", std::nullopt, false}});
-    std::filesystem::create_directory(tree.ClassDir() + "/thermal_zone0/temp");
+    std::ifstream io("/proc/thread-self/io");
+    for (std::string field; io >> field;) {
+        unsigned long long value = 0;
+        io >> value;
+        if (field == "rchar:") {
+            return value;
+        }
+    }
+    return 0;
+}
+
+// However long the file, one read of a few bytes: a file that grows or never
+// ends cannot hold the run.
+TEST(ThermalRead, ReadsAValueWithOneBoundedRead)
+{
+    const ThermalTree tree({{"thermal_zone0", "cpu\n", std::string(1 << 20, '1'), false}});
     const HANDLE device = OpenZone(tree.ClassDir() + "/thermal_zone0");
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    const unsigned long long before = BytesRead();
     const Answer answer = Request(device);
+    const unsigned long long read = BytesRead() - before;
     CloseHandle(device);
-    EXPECT_FALSE(answer.Ok);
-    EXPECT_EQ(answer.Error, ERROR_READ_FAULT);
+    EXPECT_EQ(answer.Error, ERROR_INVALID_DATA);
+    EXPECT_LT(read, 4096U); // the value's read, and this count's own
+}
+
+struct HottestCase {
+    const char* Name;
+    std::vector<std::optional<std::string>> Temps; // a zone each; none: temp is a directory
+    std::string Interface;                         // under the class directory
+    DWORD Error;
+    ULONG Reading;
+};
+
+// An aggregate reads every sensor it names and answers the hottest of those
+// that answer; when none does, the first one's error.
+TEST(ThermalRead, AnswersTheHottestOfTheSensorsThatAnswer)
+{
+    const HottestCase cases[] = {
+        {"one", {"45000\n"}, "thermal_zone0", ERROR_SUCCESS, 3181},
+        {"unreadable alone", {std::nullopt}, "thermal_zone0", ERROR_READ_FAULT, 0},
+        {"the hottest",
+         {"45000\n", "52000\n", "-1000\n"},
+         "thermal_zone{0-2}",
+         ERROR_SUCCESS,
+         3251},
+        {"below zero", {"-30000\n", "-20000\n"}, "thermal_zone{0,1}", ERROR_SUCCESS, 2531},
+        {"one malformed", {"hot\n", "41000\n"}, "thermal_zone{0,1}", ERROR_SUCCESS, 3141},
+        {"one unreadable", {"41000\n", std::nullopt}, "thermal_zone{0,1}", ERROR_SUCCESS, 3141},
+        {"none answers", {"hot\n", std::nullopt}, "thermal_zone{0,1}", ERROR_INVALID_DATA, 0},
+        {"none answers, the first's error",
+         {std::nullopt, "hot\n"},
+         "thermal_zone{0,1}",
+         ERROR_READ_FAULT,
+         0},
+        {"a member missing", {"41000\n"}, "thermal_zone{0,5}", ERROR_SUCCESS, 3141},
+    };
+    for (const HottestCase& c : cases) {
+        std::vector<ZoneSpec> zones;
+        for (std::size_t i = 0; i < c.Temps.size(); ++i) {
+            zones.push_back({"thermal_zone" + std::to_string(i), "cpu\n", c.Temps[i], false});
+        }
+        const ThermalTree tree(zones);
+        for (std::size_t i = 0; i < c.Temps.size(); ++i) {
+            if (!c.Temps[i]) {
+                std::filesystem::create_directory(tree.ClassDir() + "/thermal_zone" +
+                                                  std::to_string(i) + "/temp");
+            }
+        }
+        const HANDLE device = OpenZone(tree.ClassDir() + "/" + c.Interface);
+        ASSERT_NE(device, INVALID_HANDLE_VALUE) << c.Name;
+        const Answer answer = Request(device);
+        EXPECT_TRUE(CloseHandle(device)) << c.Name;
+        EXPECT_EQ(answer.Ok, c.Error == ERROR_SUCCESS) << c.Name;
+        EXPECT_EQ(answer.Error, c.Error) << c.Name;
+        EXPECT_EQ(answer.Reading, c.Error == ERROR_SUCCESS ? c.Reading : 0xA5A5A5A5U) << c.Name;
+    }
 }
 
 TEST(OpenDevice, FailsWithTheWindowsError)
@@ -445,6 +653,8 @@ TEST(OpenDevice, FailsWithTheWindowsError)
         {"", ERROR_PATH_NOT_FOUND},
         {tree.ClassDir() + "/thermal_zone0", ERROR_FILE_NOT_FOUND},
         {tree.ClassDir() + "/thermal_zone9", ERROR_FILE_NOT_FOUND},
+        {tree.ClassDir() + "/thermal_zone{8,9}", ERROR_FILE_NOT_FOUND},
+        {tree.ClassDir() + "/thermal_zone{1-99}", ERROR_FILE_NOT_FOUND}, // more than one reads
         {tree.ClassDir() + "/plainfile/temp", ERROR_PATH_NOT_FOUND},
         {"/" + std::string(5000, 'a'), ERROR_FILENAME_EXCED_RANGE},
     };
@@ -472,26 +682,33 @@ int DescriptorOf(const std::string& Path)
 
 // A zone opens its temp file, a channel's input opens itself; nothing else
 // stays open.
-TEST(OpenDevice, OpensTheValueFileCloseOnExecAndCloses)
+TEST(OpenDevice, OpensTheValueFilesCloseOnExecAndCloses)
 {
-    const ThermalTree tree({{"thermal_zone0", "cpu\n", "1000\n", false}});
+    const ThermalTree tree(
+        {{"thermal_zone0", "cpu\n", "1000\n", false}, {"thermal_zone1", "cpu\n", "1000\n", false}});
     tree.Write("class/thermal/temp1_input", "1000\n");
     const std::string zone = tree.ClassDir() + "/thermal_zone0";
-    const std::pair<std::string, std::string> cases[] = {
-        {zone, zone + "/temp"},
-        {tree.ClassDir() + "/temp1_input", tree.ClassDir() + "/temp1_input"},
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {zone, {zone + "/temp"}},
+        {tree.ClassDir() + "/temp1_input", {tree.ClassDir() + "/temp1_input"}},
+        {tree.ClassDir() + "/thermal_zone{0,1}",
+         {zone + "/temp", tree.ClassDir() + "/thermal_zone1/temp"}},
     };
-    for (const auto& [interface, file] : cases) {
+    for (const auto& [interface, files] : cases) {
         const HANDLE device = OpenZone(interface);
         ASSERT_NE(device, INVALID_HANDLE_VALUE) << interface;
-        const int fd = DescriptorOf(file);
-        ASSERT_GE(fd, 0) << interface;
         EXPECT_EQ(DescriptorOf(zone), -1) << interface;
-        EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << interface;
-        EXPECT_EQ(fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY) << interface;
+        for (const std::string& file : files) {
+            const int fd = DescriptorOf(file);
+            ASSERT_GE(fd, 0) << file;
+            EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << file;
+            EXPECT_EQ(fcntl(fd, F_GETFL) & O_ACCMODE, O_RDONLY) << file;
+        }
         EXPECT_TRUE(Request(device).Ok) << interface;
         EXPECT_TRUE(CloseHandle(device)) << interface;
-        EXPECT_EQ(DescriptorOf(file), -1) << interface;
+        for (const std::string& file : files) {
+            EXPECT_EQ(DescriptorOf(file), -1) << file;
+        }
         const Answer afterClose = Request(device);
         EXPECT_FALSE(afterClose.Ok) << interface;
         EXPECT_EQ(afterClose.Error, ERROR_INVALID_HANDLE) << interface;

@@ -246,6 +246,30 @@ ZoneSpec Zone(const std::string& Name, const std::string& Type, const std::strin
     return {Name, Type, Temp};
 }
 
+// thermal_zone0, 1 and on, of these types (without newline) and millidegrees.
+std::vector<ZoneSpec> Zones(const std::vector<std::pair<std::string, std::string>>& Zones)
+{
+    std::vector<ZoneSpec> zones;
+    for (const auto& [type, temp] : Zones) {
+        zones.push_back(
+            Zone("thermal_zone" + std::to_string(zones.size()), type + "\n", temp + "\n"));
+    }
+    return zones;
+}
+
+// A zone walk's reads: every type, then the temps of the zones read.
+std::vector<std::string> TypesThenTemps(std::size_t Zones, const std::vector<int>& Read)
+{
+    std::vector<std::string> reads;
+    for (std::size_t i = 0; i < Zones; ++i) {
+        reads.push_back("thermal_zone" + std::to_string(i) + "/type");
+    }
+    for (const int zone : Read) {
+        reads.push_back("thermal_zone" + std::to_string(zone) + "/temp");
+    }
+    return reads;
+}
+
 // A temperature channel: its number, and its label and value when it has them.
 struct Channel {
     int Number;
@@ -324,13 +348,14 @@ const LinuxRun LINUX_RUNS[] = {
      "CPU Temp: -40 C\n",
      -40,
      {"thermal_zone0/type", "thermal_zone0/temp"}},
+    // The CPU's own zone before the SoC's, whatever their numbers.
     {"ZonesInNumericOrder",
      {Zone("thermal_zone0", "acpitz\n", "30000\n"),
       Zone("thermal_zone10", "soc_thermal\n", "60000\n"),
       Zone("thermal_zone2", "CPU-therm\n", "50000\n")},
      {},
      {},
-     std::string(SEVERAL) + "CPU Temp: 50 C\n",
+     "CPU Temp: 50 C\n",
      50,
      {"thermal_zone0/type", "thermal_zone2/type", "thermal_zone10/type", "thermal_zone2/temp"}},
     {"ZoneNotLinked",
@@ -372,16 +397,16 @@ const LinuxRun LINUX_RUNS[] = {
      "CPU Temp: 47 C\n",
      47,
      {"hwmon6/temp1_input"}},
-    // Core 2 and early Atom have no package sensor: the lowest-numbered core,
-    // found by listing (temp3 before temp10), not by counting from temp1.
+    // Core 2 and early Atom have no package sensor: the hottest core, of the
+    // channels the listing finds (temp3 to temp10, with gaps).
     {"IntelCoresOnly",
      {Zone("thermal_zone0", "acpitz\n", "27800\n")},
      {Chip("hwmon0", "coretemp",
            {{10, "Core 8", "58000"}, {3, "Core 1", "53000"}, {5, "Core 3", "55000"}})},
      {},
-     "CPU Temp: 53 C\n",
-     53,
-     {"hwmon0/temp3_input"}},
+     "CPU Temp: 58 C\n",
+     58,
+     {"hwmon0/temp3_input", "hwmon0/temp5_input", "hwmon0/temp10_input"}},
     {"IntelTwoSocketsInChipOrder",
      {},
      {Chip("hwmon10", "coretemp", {{1, "Package id 1", "60000"}}, "platform/coretemp.1"),
@@ -390,14 +415,14 @@ const LinuxRun LINUX_RUNS[] = {
      std::string(SEVERAL) + "CPU Temp: 50 C\n",
      50,
      {"hwmon2/temp1_input"}},
-    // The chosen channel has no value: no interface from that chip, so the zones.
-    {"PackageWithoutValueFallsToZones",
+    // A package label without a value is no channel: the cores are read.
+    {"PackageWithoutValueReadsTheCores",
      {Zone("thermal_zone0", "x86_pkg_temp\n", "49000\n")},
      {Chip("hwmon1", "coretemp", {{1, "Package id 0", nullptr}, {2, "Core 0", "45000"}})},
      {},
-     "CPU Temp: 49 C\n",
-     49,
-     {"thermal_zone0/type", "thermal_zone0/temp"}},
+     "CPU Temp: 45 C\n",
+     45,
+     {"hwmon1/temp2_input"}},
     // CentOS 7's 3.10: every attribute in the parent device, name included.
     {"OldKernelDeviceLayout",
      {},
@@ -439,13 +464,13 @@ const LinuxRun LINUX_RUNS[] = {
      "CPU Temp: 50 C\n",
      50,
      {"hwmon0/temp1_input"}},
-    {"AmdK8LowestChannel",
+    {"AmdK8Hottest",
      {},
      {Chip("hwmon0", "k8temp", {{3, nullptr, "42000"}, {2, nullptr, "41000"}})},
      {},
-     "CPU Temp: 41 C\n",
-     41,
-     {"hwmon0/temp2_input"}},
+     "CPU Temp: 42 C\n",
+     42,
+     {"hwmon0/temp2_input", "hwmon0/temp3_input"}},
     // Ampere Altra: the power channels are microwatts, never a temperature.
     {"AmpereAltra",
      {},
@@ -460,20 +485,19 @@ const LinuxRun LINUX_RUNS[] = {
      "CPU Temp: 38 C\n",
      38,
      {"hwmon1/temp1_input"}},
-    // Mainline RK3588: device-tree zones, none of them named after the CPU.
+    // Mainline RK3588: the hottest of its CPU clusters, not the package zone.
     {"Rk3588Zones",
-     {Zone("thermal_zone0", "package-thermal\n", "40000\n"),
-      Zone("thermal_zone1", "bigcore0-thermal\n", "41000\n"),
-      Zone("thermal_zone2", "bigcore2-thermal\n", "41500\n"),
-      Zone("thermal_zone3", "littlecore-thermal\n", "39000\n"),
-      Zone("thermal_zone4", "center-thermal\n", "38000\n"),
-      Zone("thermal_zone5", "gpu-thermal\n", "37000\n")},
+     Zones({{"package-thermal", "40000"},
+            {"bigcore0-thermal", "41000"},
+            {"bigcore2-thermal", "41500"},
+            {"littlecore-thermal", "39000"},
+            {"center-thermal", "38000"},
+            {"gpu-thermal", "37000"}}),
      {},
      {},
-     std::string(SEVERAL) + "CPU Temp: 40 C\n",
-     40,
-     {"thermal_zone0/type", "thermal_zone1/type", "thermal_zone2/type", "thermal_zone3/type",
-      "thermal_zone4/type", "thermal_zone5/type", "thermal_zone0/temp"}},
+     "CPU Temp: 41 C\n",
+     41,
+     TypesThenTemps(6, {1, 2, 3})},
     // Raspberry Pi 5: the zone, not its hwmon copy, and never the RP1 I/O chip.
     {"RaspberryPi5",
      {Zone("thermal_zone0", "cpu-thermal\n", "56500\n")},
@@ -499,6 +523,201 @@ const LinuxRun LINUX_RUNS[] = {
      -273,
      {"hwmon0/temp1_input"}},
 
+
+    // Machines of the catalogue, as their drivers and device trees lay them out.
+    // VIA Nano: a chip per core, in its parent device; one interface, the hottest core.
+    {"ViaNanoChipPerCore",
+     {},
+     {Chip("hwmon0", "via_cputemp", {{1, "Core 0", "40000"}}, "platform/via_cputemp.0", true),
+      Chip("hwmon1", "acpitz", {{1, nullptr, "70000"}}, "virtual"),
+      Chip("hwmon2", "via_cputemp", {{1, "Core 1", "47000"}}, "platform/via_cputemp.1", true),
+      Chip("hwmon3", "via_cputemp", {{1, "Core 2", "44000"}}, "platform/via_cputemp.2", true)},
+     {},
+     "CPU Temp: 47 C\n",
+     47,
+     {"hwmon0/device/temp1_input", "hwmon2/device/temp1_input", "hwmon3/device/temp1_input"}},
+    // Loongson-3 with two packages in one chip: a channel each, so the warning.
+    {"LoongsonTwoPackages",
+     {},
+     {Chip("hwmon0", "cpu_hwmon", {{1, "CPU 0 Temperature", "55000"}, {2, "CPU 1 Temperature", "60000"}})},
+     {},
+     std::string(SEVERAL) + "CPU Temp: 55 C\n",
+     55,
+     {"hwmon0/temp1_input"}},
+    // IBM POWER: one chip for the machine, the cores' sensors among others.
+    {"IbmPowerCores",
+     {},
+     {Chip("hwmon0", "ibmpowernv",
+           {{1, "Ambient", "25000"}, {2, "Core 0", "50000"}, {3, "Core 8", "57000"},
+            {4, "Chip 0 Vdd", "60000"}})},
+     {},
+     "CPU Temp: 57 C\n",
+     57,
+     {"hwmon0/temp2_input", "hwmon0/temp3_input"}},
+    // Baikal-T1's sensor, and another SoC's unlabelled PVT of the same name.
+    {"BaikalT1Pvt",
+     {},
+     {Chip("hwmon0", "pvt", {{1, nullptr, "66000"}}, "platform/pvt"),
+      Chip("hwmon1", "pvt", {{1, "CPU Core Temperature", "47000"}}, "platform/1f200000.pvt")},
+     {},
+     "CPU Temp: 47 C\n",
+     47,
+     {"hwmon1/temp1_input"}},
+    // StarFive JH7110 (VisionFive 2): the SoC's one sensor.
+    {"StarFiveJh7110",
+     {Zone("thermal_zone0", "cpu-thermal\n", "50000\n")},
+     {Chip("hwmon0", "sfctemp", {{1, nullptr, "51000"}}, "platform/120e0000.temperature-sensor")},
+     {},
+     "CPU Temp: 51 C\n",
+     51,
+     {"hwmon0/temp1_input"}},
+    // Sophgo SG2042 (Milk-V Pioneer): temp1 is the SoC, temp2 the board.
+    {"Sg2042Mcu",
+     {},
+     {Chip("hwmon0", "sg2042_mcu", {{1, nullptr, "61000"}, {2, nullptr, "38000"}}, "i2c-1/1-0017")},
+     {},
+     "CPU Temp: 61 C\n",
+     61,
+     {"hwmon0/temp1_input"}},
+    // SCMI firmware: its clusters, hottest first, never its GPU or the SoC's.
+    {"ScmiClusters",
+     {},
+     {Chip("hwmon0", "scmi_sensors",
+           {{1, "SoC", "50000"}, {2, "big_cluster", "58000"}, {3, "little_cluster", "52000"},
+            {4, "gpu0", "60000"}},
+           "platform/scmi_dev.5")},
+     {},
+     "CPU Temp: 58 C\n",
+     58,
+     {"hwmon0/temp2_input", "hwmon0/temp3_input"}},
+    // A Snapdragon X laptop: a zone per core half and dozens of others.
+    {"SnapdragonXZones",
+     Zones({{"aoss0-thermal", "40000"},
+            {"cpu0-0-top-thermal", "55000"},
+            {"cpu0-0-btm-thermal", "54000"},
+            {"cpu1-0-top-thermal", "61000"},
+            {"cpu1-0-btm-thermal", "60000"},
+            {"gpuss-0-thermal", "70000"},
+            {"nsp0-thermal", "65000"},
+            {"ddr-thermal", "45000"},
+            {"cpu2-0-top-thermal", "57000"}}),
+     {},
+     {},
+     "CPU Temp: 61 C\n",
+     61,
+     TypesThenTemps(9, {1, 2, 3, 4, 8})},
+    // An Android phone's zones: the CPU's, not the SoC's hottest point.
+    {"AndroidPhoneZones",
+     Zones({{"battery", "30000"},
+            {"cpu-0-0-usr", "40000"},
+            {"cpu-1-7-usr", "48000"},
+            {"cpuss-0-usr", "44000"},
+            {"gpuss-0-usr", "60000"},
+            {"xo-therm-adc", "35000"},
+            {"soc_max", "62000"}}),
+     {},
+     {},
+     "CPU Temp: 48 C\n",
+     48,
+     TypesThenTemps(7, {1, 2, 3})},
+    // NVIDIA Jetson TX2 (L4T): its Denver and A57 clusters, never PMIC-Die.
+    {"JetsonTx2",
+     Zones({{"BCPU-therm", "45000"},
+            {"MCPU-therm", "47000"},
+            {"GPU-therm", "50000"},
+            {"PMIC-Die", "100000"},
+            {"thermal-fan-est", "46000"}}),
+     {},
+     {},
+     "CPU Temp: 47 C\n",
+     47,
+     TypesThenTemps(5, {0, 1})},
+    // Exynos 5433: its clusters by their code names.
+    {"Exynos5433",
+     Zones({{"atlas0-thermal", "60000"},
+            {"atlas1-thermal", "58000"},
+            {"g3d-thermal", "65000"},
+            {"apollo-thermal", "52000"},
+            {"isp-thermal", "50000"}}),
+     {},
+     {},
+     "CPU Temp: 60 C\n",
+     60,
+     TypesThenTemps(5, {0, 1, 3})},
+    // TI J721E: the MPU cluster, not the main domain or the DSP.
+    {"TiJ721e",
+     Zones({{"wkup-thermal", "45000"},
+            {"mpu-thermal", "55000"},
+            {"c7x-thermal", "59000"},
+            {"main-thermal", "57000"}}),
+     {},
+     {},
+     "CPU Temp: 55 C\n",
+     55,
+     TypesThenTemps(4, {1})},
+    // TI AM62A: no zone of the CPU's own, so the SoC's together: no warning.
+    {"TiAm62aSocZones",
+     Zones({{"main0-thermal", "48000"}, {"main1-thermal", "50000"}, {"main2-thermal", "49000"}}),
+     {},
+     {},
+     "CPU Temp: 50 C\n",
+     50,
+     TypesThenTemps(3, {0, 1, 2})},
+    // Zones of older kernels, named after their driver or their device.
+    {"ArmadaZoneNamedByAddress",
+     Zones({{"d0018200.thermal", "62000"}}),
+     {},
+     {},
+     "CPU Temp: 62 C\n",
+     62,
+     TypesThenTemps(1, {0})},
+    {"IntelAtomSocDts",
+     Zones({{"acpitz", "27800"}, {"soc_dts0", "44000"}, {"soc_dts1", "46000"}}),
+     {},
+     {},
+     "CPU Temp: 46 C\n",
+     46,
+     TypesThenTemps(3, {1, 2})},
+    // Two sockets without coretemp: a package zone each, and the warning.
+    {"IntelPackageZonesTwoSockets",
+     Zones({{"acpitz", "27800"}, {"x86_pkg_temp", "60000"}, {"TCPU", "58000"}, {"x86_pkg_temp", "52000"}}),
+     {},
+     {},
+     std::string(SEVERAL) + "CPU Temp: 60 C\n",
+     60,
+     TypesThenTemps(4, {1})},
+    // A board with eight CPU clusters among thirty other zones: one package.
+    {"EightClustersAmongThirty",
+     [] {
+         std::vector<std::pair<std::string, std::string>> zones;
+         for (int i = 0; i < 38; ++i) {
+             zones.emplace_back(i % 5 == 2 ? "cluster" + std::to_string(i / 5) + "-thermal"
+                                           : "sensor" + std::to_string(i) + "-thermal",
+                                std::to_string(40000 + 500 * i));
+         }
+         return Zones(zones);
+     }(),
+     {},
+     {},
+     "CPU Temp: 58 C\n",
+     58,
+     TypesThenTemps(38, {2, 7, 12, 17, 22, 27, 32, 37})},
+    // A cluster that does not answer is left out; when none does, the first one's error.
+    {"ClusterUnreadable",
+     Zones({{"bigcore0-thermal", "warm"}, {"littlecore-thermal", "40000"}}),
+     {},
+     {},
+     "CPU Temp: 40 C\n",
+     40,
+     TypesThenTemps(2, {0, 1})},
+    {"NoClusterAnswers",
+     Zones({{"bigcore0-thermal", "warm"}, {"littlecore-thermal", ""}}),
+     {},
+     {},
+     "failed:0xd\n",
+     -273,
+     TypesThenTemps(2, {0, 1})},
+
     // The user's sensor replaces the rule: nothing is scanned.
     {"SensorNamesAChannel",
      {Zone("thermal_zone0", "x86_pkg_temp\n", "48000\n")},
@@ -522,6 +741,24 @@ const LinuxRun LINUX_RUNS[] = {
      -273,
      {}},
     {"EmptySensorIsUnset", {}, {INTEL_PACKAGE}, "", "CPU Temp: 47 C\n", 47, {"hwmon6/temp1_input"}},
+    // A chip directory: as the catalogue reads it.
+    {"SensorNamesAChip",
+     {},
+     DecoysAnd({Chip("hwmon6", "coretemp", {{2, "Core 0", "45000"}, {3, "Core 1", "49000"}})}),
+     "/sys/class/hwmon/hwmon6",
+     "CPU Temp: 49 C\n",
+     49,
+     {"hwmon6/temp2_input", "hwmon6/temp3_input"}},
+    // A device is never opened (it could act, or never end), and a value
+    // longer than any is read no further than its first bytes.
+    {"SensorNamesADevice", {}, {INTEL_PACKAGE}, "/dev/zero", NO_INTERFACE, -273, {}},
+    {"SensorNamesAHugeFile",
+     {},
+     {WithFiles(Chip("hwmon0", "nct6775", {}), {{"temp9_input", std::string(1 << 22, '4')}})},
+     "/sys/class/hwmon/hwmon0/temp9_input",
+     "failed:0xd\n",
+     -273,
+     {"hwmon0/temp9_input"}},
 };
 
 void PrintTo(const LinuxRun& Case, std::ostream* Out)

@@ -1,6 +1,7 @@
-// The first tier: hwmon chips that measure the CPU itself, recognised by name,
-// one interface each: the channel their labels mark as the CPU's. Nothing but
-// names and labels is read here; a chip of any other name is never opened.
+// The first tier: the hwmon chips of the catalogue, an interface per CPU
+// package, reading the package's own sensor where its labels show one and the
+// hottest of its cores where they do not. Only names and labels are read
+// here; a chip of any other name is never opened past its name.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,209 +11,112 @@
 
 #include "platform/linux/thermal.h"
 
-struct CpuChipRule {
-    const char* Name;
-    // Null: labels say nothing and the lowest channel is the CPU.
-    int (*Rank)(const char* Label, std::size_t Length);
-    // Older parts of the family label nothing; temp1 is then the CPU.
-    bool Temp1WhenUnlabelled;
-};
-
 namespace {
 
-// Names and labels are a few words; anything longer is not one we know.
-constexpr std::size_t ATTRIBUTE_TEXT_CAP = 128;
-
-bool Is(const char* Text, std::size_t Length, const char* Word)
-{
-    return Length == strlen(Word) && memcmp(Text, Word, Length) == 0;
-}
-
-// Word followed by a decimal number, such as "Core 12".
-bool IsNumbered(const char* Text, std::size_t Length, const char* Word)
-{
-    const std::size_t wordLength = strlen(Word);
-    if (Length <= wordLength || memcmp(Text, Word, wordLength) != 0) {
-        return false;
-    }
-    for (std::size_t i = wordLength; i < Length; ++i) {
-        if (Text[i] < '0' || Text[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool EndsWith(const char* Text, std::size_t Length, const char* Word)
-{
-    const std::size_t wordLength = strlen(Word);
-    return Length >= wordLength && memcmp(Text + Length - wordLength, Word, wordLength) == 0;
-}
-
-int RankCoretemp(const char* Label, std::size_t Length)
-{
-    if (IsNumbered(Label, Length, "Package id ") || IsNumbered(Label, Length, "Physical id ")) {
-        return 0;
-    }
-    return IsNumbered(Label, Length, "Core ") ? 1 : NOT_CPU;
-}
-
-// Tctl is the control value, offset upwards on some parts; Tdie, where the
-// chip has it, is the die itself.
-int RankK10temp(const char* Label, std::size_t Length)
-{
-    if (Is(Label, Length, "Tdie")) {
-        return 0;
-    }
-    return Is(Label, Length, "Tctl") ? 1 : NOT_CPU;
-}
-
-// Several sockets label their channels "cpu0 Tdie", "cpu1 Tdie" and so on.
-int RankZenpower(const char* Label, std::size_t Length)
-{
-    if (Is(Label, Length, "Tdie") || EndsWith(Label, Length, " Tdie")) {
-        return 0;
-    }
-    return Is(Label, Length, "Tctl") ? 1 : NOT_CPU;
-}
-
-// Its power channels share the directory; only this one is a temperature.
-int RankApmXgene(const char* Label, std::size_t Length)
-{
-    return Is(Label, Length, "SoC Temperature") ? 0 : NOT_CPU;
-}
-
-constexpr CpuChipRule CPU_CHIPS[] = {
-    {"coretemp", RankCoretemp, false},  {"k10temp", RankK10temp, true},
-    {"zenpower", RankZenpower, false},  {"k8temp", nullptr, false},
-    {"apm_xgene", RankApmXgene, false},
-};
-
-// Where a chip keeps its attributes: in its own directory, or, before 3.13, in
-// its parent device.
+// Where a chip keeps its attributes: in its own directory, or, before 3.13
+// and for drivers that still register the old way, in its parent device.
 constexpr const char* CHIP_LAYOUTS[] = {"", "/device"};
 
-// One file of a temperature channel: tempK_input or tempK_label.
-struct ChannelFile {
-    unsigned long long Number;
-    bool IsLabel;
-    char Name[32];
+// The channels whose values make a chip's reading.
+struct Channels {
+    unsigned long long Numbers[MAX_MEMBERS];
+    std::size_t Count;
 };
 
-int CompareChannelFiles(const void* a, const void* b)
+void Add(Channels* Set, unsigned long long Number)
 {
-    const ChannelFile* left = static_cast<const ChannelFile*>(a);
-    const ChannelFile* right = static_cast<const ChannelFile*>(b);
-    if (left->Number != right->Number) {
-        return left->Number < right->Number ? -1 : 1;
+    if (Set->Count < MAX_MEMBERS) {
+        Set->Numbers[Set->Count++] = Number;
     }
-    return static_cast<int>(left->IsLabel) - static_cast<int>(right->IsLabel);
 }
 
-// The chip's temperature inputs and labels, in ascending channel number, each
-// input before its label. Channels have gaps: only the listing tells them.
-bool ListChannelFiles(int ChipFd, ChannelFile** Files, std::size_t* Count)
+// The chip's channels that read the CPU, by Rule; with no rule, all of them.
+// Channels have gaps: only the listing tells them.
+bool ChooseChannels(const ChipRule* Rule, int ChipFd, Channels* Chosen, bool* OutOfMemory)
 {
-    *Files = nullptr;
-    *Count = 0;
-    Listing listing;
-    StartListing(&listing, ChipFd);
-    std::size_t capacity = 0;
-    bool ok = true;
-    for (const char* name = NextEntry(&listing); name != nullptr; name = NextEntry(&listing)) {
-        unsigned long long number = 0;
-        const bool isInput = ParseIndexedName(name, "temp", "_input", &number);
-        if ((!isInput && !ParseIndexedName(name, "temp", "_label", &number)) ||
-            strlen(name) >= sizeof(ChannelFile::Name)) {
+    Chosen->Count = 0;
+    IndexedEntry* inputs = nullptr;
+    std::size_t count = 0;
+    *OutOfMemory = !ListIndexed(ChipFd, "temp", "_input", &inputs, &count);
+    int best = NOT_RANKED;
+    bool bestSeveral = false;
+    bool labelled = false;
+    for (std::size_t i = 0; Rule != nullptr && i < count; ++i) {
+        char name[sizeof(IndexedEntry::Name)];
+        char label[ATTRIBUTE_CAP];
+        snprintf(name, sizeof(name), "temp%llu_label", inputs[i].Number);
+        if (!ReadAttribute(ChipFd, name, label)) {
             continue;
         }
-        ChannelFile* added = AddItem(Files, Count, &capacity);
-        if (added == nullptr) {
-            ok = false;
-            break;
+        labelled = true;
+        bool several = false;
+        const int rank = RankLabel(Rule, label, &several);
+        if (rank == NOT_RANKED || (best != NOT_RANKED && rank > best)) {
+            continue;
         }
-        added->Number = number;
-        added->IsLabel = !isInput;
-        memcpy(added->Name, name, strlen(name) + 1);
+        if (rank != best) {
+            Chosen->Count = 0;
+            best = rank;
+            bestSeveral = several;
+        }
+        if (Chosen->Count == 0 || bestSeveral) {
+            Add(Chosen, inputs[i].Number);
+        }
+        if (rank == 0 && !several) {
+            break; // the package's own sensor, the first of the best kind
+        }
     }
-    if (!ok) {
-        free(*Files);
-        *Files = nullptr;
-        *Count = 0;
-        return false;
+    const Unlabelled unlabelled = Rule != nullptr ? Rule->WhenUnlabelled : ALL_ARE_CPU;
+    for (std::size_t i = 0; !labelled && i < count; ++i) {
+        if (unlabelled == ALL_ARE_CPU || (unlabelled == TEMP1_IS_CPU && inputs[i].Number == 1)) {
+            Add(Chosen, inputs[i].Number);
+        }
     }
-    if (*Count > 1) {
-        qsort(*Files, *Count, sizeof(ChannelFile), CompareChannelFiles);
-    }
-    return true;
+    free(inputs);
+    return Chosen->Count > 0;
 }
 
-// The input file of the channel that reads the CPU, or null.
-const ChannelFile* ChooseChannel(const CpuChipRule* Rule, int ChipFd, const ChannelFile* Files,
-                                 std::size_t Count)
+// Where chip Name under RootFd keeps its attributes ("hwmonN" or
+// "hwmonN/device"), and its name text; false when it has no name.
+bool ReadChipName(int RootFd, const char* Name, char (&Chip)[64], char (&Text)[ATTRIBUTE_CAP])
 {
-    if (Rule->Rank == nullptr) {
-        for (std::size_t i = 0; i < Count; ++i) {
-            if (!Files[i].IsLabel) {
-                return &Files[i];
-            }
-        }
-        return nullptr;
-    }
-    const ChannelFile* input = nullptr;  // the last input seen: a label's own if numbers match
-    const ChannelFile* chosen = nullptr; // the chosen channel's input; null if it has none
-    int chosenRank = NOT_CPU;
-    bool anyLabel = false;
-    for (std::size_t i = 0; i < Count; ++i) {
-        const ChannelFile* file = &Files[i];
-        if (!file->IsLabel) {
-            input = file;
-            continue;
-        }
-        anyLabel = true;
-        char label[ATTRIBUTE_TEXT_CAP];
-        std::size_t length = 0;
-        if (!ReadAttributeText(ChipFd, file->Name, label, sizeof(label), &length)) {
-            continue;
-        }
-        const int rank = Rule->Rank(label, WithoutNewline(label, length));
-        if (rank != NOT_CPU && (chosenRank == NOT_CPU || rank < chosenRank)) {
-            chosenRank = rank;
-            chosen = input != nullptr && input->Number == file->Number ? input : nullptr;
-            if (rank == 0) {
-                break; // the lowest channel of the best kind
-            }
-        }
-    }
-    if (chosenRank != NOT_CPU) {
-        return chosen;
-    }
-    for (std::size_t i = 0; !anyLabel && Rule->Temp1WhenUnlabelled && i < Count; ++i) {
-        if (Files[i].Number == 1) {
-            return &Files[i];
-        }
-    }
-    return nullptr;
-}
-
-// The CPU channel of chip Name (hwmonN) under RootFd, appended as a path.
-void AddCpuChannel(const char* Root, int RootFd, const char* Name, PathList* List)
-{
-    // Kernels before 3.13 keep every attribute, name included, in device/.
-    char chip[sizeof(IndexedEntry::Name) + sizeof("/device")];
-    char relative[sizeof(chip) + sizeof("/name")];
-    char text[ATTRIBUTE_TEXT_CAP];
-    std::size_t length = 0;
-    bool named = false;
     for (const char* layout : CHIP_LAYOUTS) {
-        snprintf(chip, sizeof(chip), "%s%s", Name, layout);
-        snprintf(relative, sizeof(relative), "%s/name", chip);
-        if (ReadAttributeText(RootFd, relative, text, sizeof(text), &length)) {
-            named = true;
-            break;
+        char relative[sizeof(Chip) + sizeof("/name")];
+        snprintf(Chip, sizeof(Chip), "%s%s", Name, layout);
+        snprintf(relative, sizeof(relative), "%s/name", Chip);
+        if (ReadAttribute(RootFd, relative, Text)) {
+            return true;
         }
     }
-    const CpuChipRule* rule = named ? FindCpuChipRule(text, WithoutNewline(text, length)) : nullptr;
+    return false;
+}
+
+// Chips of a driver that registers one per core, gathered into one interface:
+// hwmon{3-6}/temp1_input. Each is read at the same place in its chip.
+struct CoreGroup {
+    const ChipRule* Rule;
+    char Leaf[64]; // "/temp1_input" or "/device/temp1_input"
+    Channels Chips;
+};
+
+void AddChannels(const char* Directory, const Channels& Set, PathList* List)
+{
+    char prefix[PATH_CAP];
+    char path[PATH_CAP];
+    if (JoinPath(prefix, Directory, "/temp") &&
+        FormatMembers(path, prefix, Set.Numbers, Set.Count, "_input")) {
+        AppendPath(List, path);
+    }
+}
+
+// The interfaces of chip Name (hwmonN) under Root, or its part in a CoreGroup.
+void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup* Group,
+             PathList* List)
+{
+    char chip[64];
+    char text[ATTRIBUTE_CAP];
+    const ChipRule* rule =
+        ReadChipName(RootFd, Entry.Name, chip, text) ? FindChipRule(text) : nullptr;
     if (rule == nullptr) {
         return;
     }
@@ -220,35 +124,49 @@ void AddCpuChannel(const char* Root, int RootFd, const char* Name, PathList* Lis
     if (chipFd < 0) {
         return;
     }
-    ChannelFile* files = nullptr;
-    std::size_t count = 0;
-    if (!ListChannelFiles(chipFd, &files, &count)) {
-        List->OutOfMemory = true;
-    }
-    const ChannelFile* input = ChooseChannel(rule, chipFd, files, count);
-    if (input != nullptr) {
-        AppendPath(List, Root, chip, input->Name);
-    }
-    free(files);
+    Channels chosen;
+    bool outOfMemory = false;
+    const bool found = ChooseChannels(rule, chipFd, &chosen, &outOfMemory);
     close(chipFd);
+    List->OutOfMemory = List->OutOfMemory || outOfMemory;
+    if (!found) {
+        return;
+    }
+    char directory[PATH_CAP];
+    char relative[sizeof(chip) + 1];
+    snprintf(relative, sizeof(relative), "/%s", chip);
+    if (!JoinPath(directory, Root, relative)) {
+        return;
+    }
+    switch (rule->Group) {
+    case CHIP_PER_PACKAGE:
+        AddChannels(directory, chosen, List);
+        break;
+    case CHANNEL_PER_PACKAGE:
+        for (std::size_t i = 0; i < chosen.Count; ++i) {
+            AddChannels(directory, Channels{{chosen.Numbers[i]}, 1}, List);
+        }
+        break;
+    case CHIP_PER_CORE: {
+        char leaf[sizeof(CoreGroup::Leaf)];
+        snprintf(leaf, sizeof(leaf), "%s/temp%llu_input", chip + strcspn(chip, "/"),
+                 chosen.Numbers[0]);
+        if (Group->Rule == nullptr) {
+            Group->Rule = rule;
+            memcpy(Group->Leaf, leaf, sizeof(leaf));
+        }
+        // Another driver's, or read elsewhere: an interface of its own.
+        if (Group->Rule != rule || strcmp(Group->Leaf, leaf) != 0) {
+            AddChannels(directory, chosen, List);
+        } else {
+            Add(&Group->Chips, Entry.Number);
+        }
+        break;
+    }
+    }
 }
 
 } // namespace
-
-const CpuChipRule* FindCpuChipRule(const char* Name, std::size_t Length)
-{
-    for (const CpuChipRule& rule : CPU_CHIPS) {
-        if (Is(Name, Length, rule.Name)) {
-            return &rule;
-        }
-    }
-    return nullptr;
-}
-
-int RankChannelLabel(const CpuChipRule* Rule, const char* Label, std::size_t Length)
-{
-    return Rule->Rank != nullptr ? Rule->Rank(Label, Length) : NOT_CPU;
-}
 
 void ListCpuChips(const char* Root, PathList* List)
 {
@@ -258,12 +176,49 @@ void ListCpuChips(const char* Root, PathList* List)
     }
     IndexedEntry* chips = nullptr;
     std::size_t count = 0;
-    if (!ListIndexedEntries(rootFd, "hwmon", &chips, &count)) {
+    if (!ListIndexed(rootFd, "hwmon", "", &chips, &count)) {
         List->OutOfMemory = true;
     }
+    CoreGroup group{};
     for (std::size_t i = 0; i < count; ++i) {
-        AddCpuChannel(Root, rootFd, chips[i].Name, List);
+        AddChip(Root, rootFd, chips[i], &group, List);
+    }
+    if (group.Chips.Count > 0) {
+        char prefix[PATH_CAP];
+        char path[PATH_CAP];
+        if (JoinPath(prefix, Root, "/hwmon") &&
+            FormatMembers(path, prefix, group.Chips.Numbers, group.Chips.Count, group.Leaf)) {
+            AppendPath(List, path);
+        }
     }
     free(chips);
     close(rootFd);
+}
+
+void AddChipDirectory(const char* Path, PathList* List)
+{
+    const int chipFd = open(Path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (chipFd < 0) {
+        return;
+    }
+    char chip[64];
+    char text[ATTRIBUTE_CAP];
+    // As a chip of the catalogue reads, all its channels together where it is
+    // not one.
+    if (ReadChipName(chipFd, ".", chip, text)) {
+        const ChipRule* rule = FindChipRule(text);
+        const int filesFd = openat(chipFd, chip, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        Channels chosen;
+        bool outOfMemory = false;
+        char directory[PATH_CAP];
+        if (filesFd >= 0 && ChooseChannels(rule, filesFd, &chosen, &outOfMemory) &&
+            JoinPath(directory, Path, chip + 1)) {
+            AddChannels(directory, chosen, List);
+        }
+        List->OutOfMemory = List->OutOfMemory || outOfMemory;
+        if (filesFd >= 0) {
+            close(filesFd);
+        }
+    }
+    close(chipFd);
 }

@@ -1,13 +1,12 @@
 // Configuration Manager's interface list for the CPU thermal class. Its
-// interfaces are those of the first tier that has any: the CPU channels of the
-// hwmon chips, else the CPU thermal zones. A sensor the user names replaces both.
+// interfaces are those of the first tier that has any: the CPU packages of the
+// hwmon chips, else of the CPU thermal zones. A sensor the user names replaces both.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/linux/thermal.h"
 
@@ -28,71 +27,34 @@ void DropPendingList()
     PendingCch = 0;
 }
 
-// UTF-8 to UTF-16 units; Out may be null to count them. False for text that is
-// not UTF-8, overlong forms and surrogates included.
-bool Utf16FromUtf8(const char* Text, WCHAR* Out, std::size_t* Units)
+// The user's sensor, when it can be what CreateFileW opens: a temperature
+// file, a zone directory (holding temp), or a hwmon chip's directory, read as
+// that chip's aggregate. Anything else, a device, a FIFO or a socket above
+// all, is never opened: opening some acts (a pty is made, a serial line
+// raises DTR, a watchdog arms).
+void AddUserSensor(const char* Path, PathList* List)
 {
     std::size_t units = 0;
-    for (const auto* c = reinterpret_cast<const unsigned char*>(Text); *c != 0;) {
-        unsigned int code = *c;
-        std::size_t more = 0;
-        unsigned int least = 0;
-        if (code >= 0xF0 && code <= 0xF4) {
-            code &= 0x07;
-            more = 3;
-            least = 0x10000;
-        } else if (code >= 0xE0 && code <= 0xEF) {
-            code &= 0x0F;
-            more = 2;
-            least = 0x800;
-        } else if (code >= 0xC2 && code <= 0xDF) {
-            code &= 0x1F;
-            more = 1;
-            least = 0x80;
-        } else if (code >= 0x80) {
-            return false;
-        }
-        ++c;
-        for (std::size_t i = 0; i < more; ++i, ++c) {
-            if ((*c & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (*c & 0x3Fu);
-        }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        if (code >= 0x10000) {
-            if (Out != nullptr) {
-                Out[units] = static_cast<WCHAR>(0xD800 + ((code - 0x10000) >> 10));
-                Out[units + 1] = static_cast<WCHAR>(0xDC00 + ((code - 0x10000) & 0x3FF));
-            }
-            units += 2;
-        } else {
-            if (Out != nullptr) {
-                Out[units] = static_cast<WCHAR>(code);
-            }
-            ++units;
-        }
-    }
-    *Units = units;
-    return true;
-}
-
-// The user's sensor is an interface when it can be what CreateFileW opens: a
-// temperature file, or a directory holding one named temp (a zone).
-bool SensorExists(const char* Path)
-{
     struct stat st;
-    if (stat(Path, &st) != 0) {
-        return false;
+    if (!Utf16FromUtf8(Path, nullptr, &units) || stat(Path, &st) != 0) {
+        return;
+    }
+    if (S_ISREG(st.st_mode)) {
+        AppendPath(List, Path);
+        return;
     }
     if (!S_ISDIR(st.st_mode)) {
-        return true;
+        return;
     }
     char temp[PATH_CAP + sizeof("/temp")];
     snprintf(temp, sizeof(temp), "%s/temp", Path);
-    return access(temp, F_OK) == 0;
+    if (stat(temp, &st) == 0) {
+        if (S_ISREG(st.st_mode)) {
+            AppendPath(List, Path);
+        }
+        return;
+    }
+    AddChipDirectory(Path, List);
 }
 
 bool IsCpuThermalClass(const GUID* InterfaceClass)
@@ -134,9 +96,7 @@ CONFIGRET BuildInterfaceList(const SensorSources* Sources, WCHAR** List, ULONG* 
     PathList paths{};
     std::size_t units = 0;
     if (Sources->Override != nullptr) {
-        if (Utf16FromUtf8(Sources->Override, nullptr, &units) && SensorExists(Sources->Override)) {
-            AppendPath(&paths, Sources->Override, nullptr, nullptr);
-        }
+        AddUserSensor(Sources->Override, &paths);
     } else {
         ListCpuChips(Sources->HwmonRoot, &paths);
         if (paths.Count == 0 && !paths.OutOfMemory) {

@@ -1,6 +1,7 @@
-// Reading sysfs the cheap way: directory listings, small attribute texts and
-// the list of paths the scans build.
+// Reading sysfs the cheap way: directory listings, small attribute texts, and
+// the paths the scans build.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,58 +14,52 @@
 namespace {
 
 constexpr std::size_t NUMBER_MAX_DIGITS = 19;
+// Runs of this many consecutive numbers or more are written as a range.
+constexpr std::size_t RANGE_MIN = 3;
 
 int CompareEntries(const void* a, const void* b)
 {
-    const IndexedEntry* left = static_cast<const IndexedEntry*>(a);
-    const IndexedEntry* right = static_cast<const IndexedEntry*>(b);
-    if (left->Number != right->Number) {
-        return left->Number < right->Number ? -1 : 1;
-    }
-    return strcmp(left->Name, right->Name); // thermal_zone7 and thermal_zone07
+    const auto* left = static_cast<const IndexedEntry*>(a);
+    const auto* right = static_cast<const IndexedEntry*>(b);
+    return left->Number < right->Number ? -1 : left->Number > right->Number ? 1 : 0;
 }
 
-bool Reserve(PathList* List, std::size_t More)
+// Appends one item to the malloc'd array *Items of *Count, growing it by
+// doubling; null, and nothing changed, when memory ran out.
+template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_t* Capacity)
 {
-    if (List->Capacity - List->Length >= More) {
-        return true;
+    if (*Count == *Capacity) {
+        const std::size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
+        auto* more = static_cast<Item*>(realloc(*Items, grown * sizeof(Item)));
+        if (more == nullptr) {
+            return nullptr;
+        }
+        *Items = more;
+        *Capacity = grown;
     }
-    std::size_t grown = List->Capacity == 0 ? 1024 : List->Capacity * 2;
-    while (grown - List->Length < More) {
-        grown *= 2;
-    }
-    char* text = static_cast<char*>(realloc(List->Text, grown));
-    if (text == nullptr) {
+    return &(*Items)[(*Count)++];
+}
+
+// Appends Text, or a number, at *Length; false once it does not fit.
+bool Put(char (&Path)[PATH_CAP], std::size_t* Length, const char* Text)
+{
+    const std::size_t length = strlen(Text);
+    if (length >= sizeof(Path) - *Length) {
         return false;
     }
-    List->Text = text;
-    List->Capacity = grown;
+    memcpy(Path + *Length, Text, length + 1);
+    *Length += length;
     return true;
 }
 
+bool Put(char (&Path)[PATH_CAP], std::size_t* Length, unsigned long long Number)
+{
+    char digits[24];
+    snprintf(digits, sizeof(digits), "%llu", Number);
+    return Put(Path, Length, digits);
+}
+
 } // namespace
-
-void StartListing(Listing* List, int DirectoryFd)
-{
-    List->Fd = DirectoryFd;
-    List->Used = 0;
-    List->At = 0;
-}
-
-const char* NextEntry(Listing* List)
-{
-    if (List->At >= List->Used) {
-        const ssize_t got = getdents64(List->Fd, List->Buffer, sizeof(List->Buffer));
-        if (got <= 0) {
-            return nullptr;
-        }
-        List->Used = static_cast<std::size_t>(got);
-        List->At = 0;
-    }
-    const auto* entry = reinterpret_cast<const dirent64*>(List->Buffer + List->At);
-    List->At += entry->d_reclen;
-    return entry->d_name;
-}
 
 bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
                       unsigned long long* Number)
@@ -74,49 +69,47 @@ bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
         return false;
     }
     const char* digits = Name + prefixLength;
-    std::size_t count = 0;
-    unsigned long long value = 0;
-    while (digits[count] >= '0' && digits[count] <= '9') {
-        if (++count > NUMBER_MAX_DIGITS) {
-            return false;
-        }
-        value = value * 10 + static_cast<unsigned long long>(digits[count - 1] - '0');
-    }
-    if (count == 0 || strcmp(digits + count, Suffix) != 0) {
+    const std::size_t count = strspn(digits, "0123456789");
+    if (count == 0 || count > NUMBER_MAX_DIGITS || (digits[0] == '0' && count > 1) ||
+        strcmp(digits + count, Suffix) != 0) {
         return false;
     }
-    *Number = value;
+    *Number = strtoull(digits, nullptr, 10);
     return true;
 }
 
-bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entries,
-                        std::size_t* Count)
+bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
+                 std::size_t* Count)
 {
     *Entries = nullptr;
     *Count = 0;
-    Listing listing;
-    StartListing(&listing, DirectoryFd);
+    // Straight from the descriptor the caller opened and goes on using for
+    // openat: no DIR and its extra system calls.
+    alignas(dirent64) char buffer[8192];
     std::size_t capacity = 0;
-    bool ok = true;
-    for (const char* name = NextEntry(&listing); name != nullptr; name = NextEntry(&listing)) {
-        unsigned long long number = 0;
-        if (!ParseIndexedName(name, Prefix, "", &number) ||
-            strlen(name) >= sizeof(IndexedEntry::Name)) {
-            continue;
-        }
-        IndexedEntry* added = AddItem(Entries, Count, &capacity);
-        if (added == nullptr) {
-            ok = false;
+    for (;;) {
+        const ssize_t got = getdents64(DirectoryFd, buffer, sizeof(buffer));
+        if (got <= 0) {
             break;
         }
-        added->Number = number;
-        memcpy(added->Name, name, strlen(name) + 1);
-    }
-    if (!ok) {
-        free(*Entries);
-        *Entries = nullptr;
-        *Count = 0;
-        return false;
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            unsigned long long number = 0;
+            if (!ParseIndexedName(entry->d_name, Prefix, Suffix, &number) ||
+                strlen(entry->d_name) >= sizeof(IndexedEntry::Name)) {
+                continue;
+            }
+            IndexedEntry* added = AddItem(Entries, Count, &capacity);
+            if (added == nullptr) {
+                free(*Entries);
+                *Entries = nullptr;
+                *Count = 0;
+                return false;
+            }
+            added->Number = number;
+            memcpy(added->Name, entry->d_name, strlen(entry->d_name) + 1);
+        }
     }
     if (*Count > 1) {
         qsort(*Entries, *Count, sizeof(IndexedEntry), CompareEntries);
@@ -124,73 +117,133 @@ bool ListIndexedEntries(int DirectoryFd, const char* Prefix, IndexedEntry** Entr
     return true;
 }
 
-bool ReadAttributeText(int DirectoryFd, const char* Relative, char* Text, std::size_t Capacity,
-                       std::size_t* Length)
+bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE_CAP])
 {
     const int fd = openat(DirectoryFd, Relative, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    std::size_t length = 0;
-    bool complete = false;
-    while (length < Capacity) {
-        const ssize_t got = read(fd, Text + length, Capacity - length);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            complete = got == 0;
-            break;
-        }
-        length += static_cast<std::size_t>(got);
-        if (length < Capacity) {
-            complete = true; // sysfs hands an attribute over whole; a short read ends it
-            break;
-        }
-    }
+    ssize_t got = 0;
+    do {
+        // sysfs hands an attribute over whole: one read, and a full one is too long.
+        got = read(fd, Text, sizeof(Text) - 1);
+    } while (got < 0 && errno == EINTR);
     close(fd);
-    *Length = length;
-    return complete;
+    if (got < 0 || static_cast<std::size_t>(got) == sizeof(Text) - 1) {
+        return false;
+    }
+    std::size_t length = static_cast<std::size_t>(got);
+    if (length > 0 && Text[length - 1] == '\n') {
+        --length;
+    }
+    Text[length] = 0;
+    return strlen(Text) == length;
 }
 
-std::size_t WithoutNewline(const char* Text, std::size_t Length)
+void AppendPath(PathList* List, const char* Path)
 {
-    return Length > 0 && Text[Length - 1] == '\n' ? Length - 1 : Length;
-}
-
-void AppendPath(PathList* List, const char* Directory, const char* Name, const char* Leaf)
-{
+    const std::size_t needed = strlen(Path) + 1;
     if (List->OutOfMemory) {
         return;
     }
-    const char* parts[] = {Directory, Name, Leaf};
-    std::size_t needed = 0;
-    for (const char* part : parts) {
-        needed += part != nullptr ? strlen(part) + 1 : 0; // its '/' or the final NUL
-    }
-    if (!Reserve(List, needed)) {
-        List->OutOfMemory = true;
-        return;
-    }
-    char* out = List->Text + List->Length;
-    for (const char* part : parts) {
-        if (part == nullptr) {
-            break;
+    if (List->Capacity - List->Length < needed) {
+        std::size_t grown = List->Capacity == 0 ? 1024 : List->Capacity * 2;
+        while (grown - List->Length < needed) {
+            grown *= 2;
         }
-        if (out != List->Text + List->Length) {
-            *out++ = '/';
+        char* text = static_cast<char*>(realloc(List->Text, grown));
+        if (text == nullptr) {
+            List->OutOfMemory = true;
+            return;
         }
-        const std::size_t length = strlen(part);
-        memcpy(out, part, length);
-        out += length;
+        List->Text = text;
+        List->Capacity = grown;
     }
-    *out = 0;
+    memcpy(List->Text + List->Length, Path, needed);
     List->Length += needed;
     ++List->Count;
+}
+
+bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail)
+{
+    std::size_t length = 0;
+    return Put(Out, &length, Head) && Put(Out, &length, Tail);
 }
 
 void FreePathList(PathList* List)
 {
     free(List->Text);
     *List = PathList{};
+}
+
+bool FormatMembers(char (&Path)[PATH_CAP], const char* Prefix, const unsigned long long* Numbers,
+                   std::size_t Count, const char* Suffix)
+{
+    for (std::size_t kept = Count; kept > 0; --kept) {
+        std::size_t length = 0;
+        bool fits = Put(Path, &length, Prefix);
+        if (kept == 1) {
+            fits = fits && Put(Path, &length, Numbers[0]);
+        } else {
+            fits = fits && Put(Path, &length, "{");
+            for (std::size_t i = 0; fits && i < kept;) {
+                std::size_t run = 1;
+                while (i + run < kept && Numbers[i + run] == Numbers[i] + run) {
+                    ++run;
+                }
+                run = run < RANGE_MIN ? 1 : run;
+                fits = (i == 0 || Put(Path, &length, ",")) && Put(Path, &length, Numbers[i]) &&
+                       (run == 1 ||
+                        (Put(Path, &length, "-") && Put(Path, &length, Numbers[i + run - 1])));
+                i += run;
+            }
+            fits = fits && Put(Path, &length, "}");
+        }
+        fits = fits && Put(Path, &length, Suffix);
+        // A single member too long for the core's buffer still goes: the core
+        // reports it as such.
+        if (fits && (length <= INTERFACE_PATH_MAX || kept == 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseMembers(const char* Path, MemberSet* Set)
+{
+    const char* open = strrchr(Path, '{');
+    const char* close = open != nullptr ? strchr(open, '}') : nullptr;
+    if (close == nullptr) {
+        return false;
+    }
+    Set->PrefixLength = static_cast<std::size_t>(open - Path);
+    Set->Suffix = close + 1;
+    Set->Count = 0;
+    // Numbers and ranges, comma-separated; the kernel's numbers are ints.
+    for (const char* at = open + 1; at < close;) {
+        char* end = nullptr;
+        if (strspn(at, "0123456789") == 0) {
+            return false;
+        }
+        const unsigned long long first = strtoull(at, &end, 10);
+        unsigned long long last = first;
+        if (*end == '-') {
+            if (strspn(end + 1, "0123456789") == 0) {
+                return false;
+            }
+            last = strtoull(end + 1, &end, 10);
+        }
+        if (last < first || last - first >= MAX_MEMBERS - Set->Count || last > INT32_MAX ||
+            (*end != ',' && end != close)) {
+            return false;
+        }
+        for (unsigned long long n = first; n <= last; ++n) {
+            Set->Numbers[Set->Count++] = n;
+        }
+        at = end == close ? close : end + 1;
+        if (end != close && at == close) {
+            return false; // a trailing comma
+        }
+    }
+    return Set->Count > 0;
 }

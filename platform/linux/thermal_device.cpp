@@ -1,8 +1,10 @@
-// File and device I/O for the thermal interfaces: opening an interface opens
-// its temperature file (a zone's temp, or the hwmon channel's input itself), and
-// the thermal read request reads it afresh.
+// File and device I/O for the thermal interfaces. Opening an interface opens
+// its temperature files: a zone's temp, a hwmon channel's input, or each of
+// the sensors an aggregate path names. The thermal read request reads them
+// afresh and answers the hottest of those that answer.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -14,25 +16,29 @@ namespace {
 
 thread_local DWORD LastError = ERROR_SUCCESS;
 
-constexpr char ZONE_TEMP[] = "temp";
-// Non-blocking, so that a FIFO named as the sensor cannot hang the run; sysfs
+// The open interfaces, each the descriptors of its sensors; a handle is a
+// slot's number plus one, so that no open device is NULL and a closed one is
+// told apart.
+constexpr std::size_t MAX_OPEN = 8;
+struct Sensor {
+    bool Open;
+    std::size_t Count;
+    int Fds[MAX_MEMBERS];
+};
+thread_local Sensor Sensors[MAX_OPEN];
+
+constexpr std::int64_t ABSOLUTE_ZERO_MILLIDEGREES = 273150;
+constexpr std::int64_t MILLIDEGREES_PER_TENTH_KELVIN = 100;
+constexpr std::int64_t MAX_READING = 0xFFFFFFFF;
+
+// Non-blocking, so that a FIFO in a sensor's place cannot hang the run; sysfs
 // files ignore the flag.
 constexpr int SENSOR_OPEN_FLAGS = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-// Handles are descriptors offset by one, so that no open device is NULL.
-HANDLE HandleFromFd(int Fd)
+Sensor* SensorOf(HANDLE Handle)
 {
-    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(Fd) + 1);
-}
-int FdFromHandle(HANDLE Handle)
-{
-    const std::intptr_t value = reinterpret_cast<std::intptr_t>(Handle) - 1;
-    return value >= 0 && value <= 0x7FFFFFFF ? static_cast<int>(value) : -1;
-}
-
-bool IsOpenFd(int Fd)
-{
-    return Fd >= 0 && fcntl(Fd, F_GETFD) != -1;
+    const auto slot = reinterpret_cast<std::uintptr_t>(Handle) - 1;
+    return slot < MAX_OPEN && Sensors[slot].Open ? &Sensors[slot] : nullptr;
 }
 
 BOOL Fail(DWORD Error)
@@ -41,61 +47,104 @@ BOOL Fail(DWORD Error)
     return FALSE;
 }
 
-// UTF-16 to UTF-8; answers the Windows error on failure.
-DWORD PathFromInterfacePath(LPCWSTR Path, char (&Out)[PATH_CAP])
-{
-    std::size_t length = 0;
-    auto put = [&](unsigned int byte) {
-        if (length + 1 >= PATH_CAP) {
-            return false;
-        }
-        Out[length++] = static_cast<char>(byte);
-        return true;
-    };
-    for (std::size_t i = 0; Path[i] != 0; ++i) {
-        unsigned int unit = Path[i];
-        unsigned int code = unit;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            const unsigned int low = Path[i + 1];
-            if (low < 0xDC00 || low > 0xDFFF) {
-                return ERROR_INVALID_NAME;
-            }
-            code = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return ERROR_INVALID_NAME;
-        }
-        bool fits = true;
-        if (code < 0x80) {
-            fits = put(code);
-        } else if (code < 0x800) {
-            fits = put(0xC0 | (code >> 6)) && put(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            fits = put(0xE0 | (code >> 12)) && put(0x80 | ((code >> 6) & 0x3F)) &&
-                   put(0x80 | (code & 0x3F));
-        } else {
-            fits = put(0xF0 | (code >> 18)) && put(0x80 | ((code >> 12) & 0x3F)) &&
-                   put(0x80 | ((code >> 6) & 0x3F)) && put(0x80 | (code & 0x3F));
-        }
-        if (!fits) {
-            return ERROR_FILENAME_EXCED_RANGE;
-        }
-    }
-    Out[length] = 0;
-    return ERROR_SUCCESS;
-}
-
 // A zone directory opens its temp file; anything else opens as it is. The
 // opens tell which it is, zones (the common case) first: no stat.
 int OpenSensor(const char* Path)
 {
-    char zoneTemp[PATH_CAP + sizeof(ZONE_TEMP)];
-    snprintf(zoneTemp, sizeof(zoneTemp), "%s/%s", Path, ZONE_TEMP);
+    char zoneTemp[PATH_CAP + sizeof("/temp")];
+    snprintf(zoneTemp, sizeof(zoneTemp), "%s/temp", Path);
     const int fd = open(zoneTemp, SENSOR_OPEN_FLAGS);
     return fd < 0 && errno == ENOTDIR ? open(Path, SENSOR_OPEN_FLAGS) : fd;
 }
 
+// The sensors of Path into Into: the one it names, or the members of its
+// brace group. A member that cannot be opened is left out while another can;
+// when none can, the first one's error.
+DWORD OpenSensors(const char* Path, Sensor* Into)
+{
+    Into->Count = 0;
+    const int fd = OpenSensor(Path);
+    const int openErrno = errno;
+    MemberSet members;
+    if (fd >= 0 || openErrno != ENOENT || !ParseMembers(Path, &members)) {
+        if (fd < 0) {
+            return ErrorFromOpenErrno(openErrno);
+        }
+        Into->Fds[Into->Count++] = fd;
+        return ERROR_SUCCESS;
+    }
+    DWORD first = ERROR_SUCCESS;
+    for (std::size_t i = 0; i < members.Count; ++i) {
+        char member[PATH_CAP];
+        const int length =
+            snprintf(member, sizeof(member), "%.*s%llu%s", static_cast<int>(members.PrefixLength),
+                     Path, members.Numbers[i], members.Suffix);
+        const int memberFd = length > 0 && static_cast<std::size_t>(length) < sizeof(member)
+                                 ? OpenSensor(member)
+                                 : -1;
+        if (memberFd >= 0) {
+            Into->Fds[Into->Count++] = memberFd;
+        } else if (first == ERROR_SUCCESS) {
+            first = length > 0 ? ErrorFromOpenErrno(errno) : ERROR_FILENAME_EXCED_RANGE;
+        }
+    }
+    return Into->Count > 0 ? ERROR_SUCCESS : first;
+}
+
+// One sensor's value, read afresh from its start (a sysfs attribute is sampled
+// when read at offset 0) with one bounded read.
+DWORD ReadSensor(int Fd, ULONG* Reading)
+{
+    char text[VALUE_CAP];
+    ssize_t got = 0;
+    do {
+        got = pread(Fd, text, sizeof(text), 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        return ErrorFromReadErrno(errno);
+    }
+    // sysfs hands a value over whole; one that fills the buffer is longer
+    // than any temperature.
+    if (static_cast<std::size_t>(got) == sizeof(text)) {
+        return ERROR_INVALID_DATA;
+    }
+    return ReadingFromText(text, static_cast<std::size_t>(got), Reading);
+}
+
 } // namespace
+
+DWORD ReadingFromText(const char* Text, std::size_t Length, ULONG* Reading)
+{
+    char number[VALUE_CAP];
+    if (Length > 0 && Text[Length - 1] == '\n') {
+        --Length;
+    }
+    if (Length == 0 || Length >= sizeof(number)) {
+        return ERROR_INVALID_DATA;
+    }
+    memcpy(number, Text, Length);
+    number[Length] = 0;
+    // The shape first, so that the one conversion takes no sign, space or NUL
+    // of its own.
+    const std::size_t sign = number[0] == '-' ? 1 : 0;
+    const std::size_t digits = strspn(number + sign, "0123456789");
+    if (digits == 0 || sign + digits != Length) {
+        return ERROR_INVALID_DATA;
+    }
+    errno = 0;
+    const long long millidegrees = strtoll(number, nullptr, 10);
+    if (errno == ERANGE || millidegrees < -ABSOLUTE_ZERO_MILLIDEGREES ||
+        millidegrees > MAX_READING * MILLIDEGREES_PER_TENTH_KELVIN) {
+        return ERROR_INVALID_DATA;
+    }
+    const std::int64_t tenths =
+        (millidegrees + ABSOLUTE_ZERO_MILLIDEGREES) / MILLIDEGREES_PER_TENTH_KELVIN;
+    if (tenths > MAX_READING) {
+        return ERROR_INVALID_DATA;
+    }
+    *Reading = static_cast<ULONG>(tenths);
+    return ERROR_SUCCESS;
+}
 
 DWORD ErrorFromOpenErrno(int Errno)
 {
@@ -143,18 +192,25 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMod
         LastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
+    std::size_t slot = 0;
+    while (slot < MAX_OPEN && Sensors[slot].Open) {
+        ++slot;
+    }
+    if (slot == MAX_OPEN) {
+        LastError = ERROR_TOO_MANY_OPEN_FILES;
+        return INVALID_HANDLE_VALUE;
+    }
     char path[PATH_CAP];
-    const DWORD error = PathFromInterfacePath(lpFileName, path);
+    DWORD error = Utf8FromUtf16(lpFileName, path);
+    if (error == ERROR_SUCCESS) {
+        error = OpenSensors(path, &Sensors[slot]);
+    }
     if (error != ERROR_SUCCESS) {
         LastError = error;
         return INVALID_HANDLE_VALUE;
     }
-    const int fd = OpenSensor(path);
-    if (fd < 0) {
-        LastError = ErrorFromOpenErrno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    return HandleFromFd(fd);
+    Sensors[slot].Open = true;
+    return reinterpret_cast<HANDLE>(slot + 1);
 }
 
 BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
@@ -164,8 +220,8 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
     if (lpBytesReturned != nullptr) {
         *lpBytesReturned = 0;
     }
-    const int fd = FdFromHandle(hDevice);
-    if (!IsOpenFd(fd)) {
+    const Sensor* sensor = SensorOf(hDevice);
+    if (sensor == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     if (dwIoControlCode != IOCTL_THERMAL_READ_TEMPERATURE) {
@@ -174,40 +230,29 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
     if (lpInBuffer == nullptr || nInBufferSize < sizeof(THERMAL_WAIT_READ)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    ULONG reading = 0;
-    if (lpOutBuffer == nullptr || nOutBufferSize < sizeof(reading)) {
+    ULONG hottest = 0;
+    if (lpOutBuffer == nullptr || nOutBufferSize < sizeof(hottest)) {
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
-
-    // From the start every time: a sysfs attribute is sampled when read at offset 0.
-    TemperatureText text{};
-    char chunk[64];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got = pread(fd, chunk, sizeof(chunk), offset);
-        if (got < 0 && errno == EINTR) {
+    // A sensor that does not answer is left out while another does; when none
+    // does, the first one's error.
+    DWORD first = ERROR_SUCCESS;
+    std::size_t answered = 0;
+    for (std::size_t i = 0; i < sensor->Count; ++i) {
+        ULONG reading = 0;
+        const DWORD error = ReadSensor(sensor->Fds[i], &reading);
+        if (error != ERROR_SUCCESS) {
+            first = first == ERROR_SUCCESS ? error : first;
             continue;
         }
-        if (got < 0) {
-            return Fail(ErrorFromReadErrno(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        ScanTemperatureText(&text, chunk, static_cast<std::size_t>(got));
-        // sysfs hands a value over whole: a short read is its end.
-        if (text.Malformed || static_cast<std::size_t>(got) < sizeof(chunk)) {
-            break;
-        }
-        offset += got;
+        hottest = answered++ == 0 || reading > hottest ? reading : hottest;
     }
-    const DWORD error = ReadingFromTemperatureText(&text, &reading);
-    if (error != ERROR_SUCCESS) {
-        return Fail(error);
+    if (answered == 0) {
+        return Fail(first);
     }
-    memcpy(lpOutBuffer, &reading, sizeof(reading));
+    memcpy(lpOutBuffer, &hottest, sizeof(hottest));
     if (lpBytesReturned != nullptr) {
-        *lpBytesReturned = sizeof(reading);
+        *lpBytesReturned = sizeof(hottest);
     }
     return TRUE;
 }
@@ -219,10 +264,15 @@ DWORD GetLastError(void)
 
 BOOL CloseHandle(HANDLE hObject)
 {
-    const int fd = FdFromHandle(hObject);
-    // Only EBADF leaves a descriptor open: after EINTR or EIO it is gone all the same.
-    if (fd < 0 || (close(fd) != 0 && errno == EBADF)) {
+    Sensor* sensor = SensorOf(hObject);
+    if (sensor == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
+    // A close that fails (EINTR, EIO) still frees the descriptor.
+    for (std::size_t i = 0; i < sensor->Count; ++i) {
+        close(sensor->Fds[i]);
+    }
+    sensor->Open = false;
+    sensor->Count = 0;
     return TRUE;
 }

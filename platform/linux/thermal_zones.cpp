@@ -1,5 +1,8 @@
-// The second tier: thermal zones whose type names a CPU sensor. A zone's
-// interface path is its directory; opening it opens the zone's temp file.
+// The second tier: thermal zones whose type names the CPU, as the catalogue
+// classes them. A package zone is an interface of its own; otherwise the zones
+// of the CPU's cores and clusters together are the one interface, read at the
+// hottest, and only where there are none the zones of the SoC as a whole. A
+// zone's interface path is its directory; opening it opens the zone's temp file.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,63 +14,19 @@
 
 namespace {
 
-// The kernel caps a zone type at 20 characters; anything this long is not one.
-constexpr std::size_t TYPE_TEXT_CAP = 256;
+struct ZoneNumbers {
+    unsigned long long Numbers[MAX_MEMBERS];
+    std::size_t Count;
+};
 
-char LowerAscii(char c)
+void Add(ZoneNumbers* Zones, unsigned long long Number)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool MatchesAt(const char* Text, std::size_t Length, std::size_t At, const char* Word)
-{
-    const std::size_t wordLength = strlen(Word);
-    if (At > Length || Length - At < wordLength) {
-        return false;
+    if (Zones->Count < MAX_MEMBERS) {
+        Zones->Numbers[Zones->Count++] = Number;
     }
-    for (std::size_t i = 0; i < wordLength; ++i) {
-        if (LowerAscii(Text[At + i]) != Word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Zone names of CPU sensors that do not say "cpu": the SoC, its package and its
-// CPU clusters (RK3588's package-thermal, bigcore0-thermal, littlecore-thermal).
-constexpr const char* CPU_TYPE_PREFIXES[] = {"soc", "package", "bigcore", "littlecore", "cluster"};
-
-bool IsCpuZone(int RootFd, const char* Name)
-{
-    char relative[sizeof(IndexedEntry::Name) + sizeof("/type")];
-    snprintf(relative, sizeof(relative), "%s/type", Name);
-    // No stat first: a zone entry that is not a directory fails this open.
-    char text[TYPE_TEXT_CAP];
-    std::size_t length = 0;
-    return ReadAttributeText(RootFd, relative, text, sizeof(text), &length) &&
-           IsCpuZoneType(text, length);
 }
 
 } // namespace
-
-bool IsCpuZoneType(const char* Text, std::size_t Length)
-{
-    Length = WithoutNewline(Text, Length);
-    for (const char* prefix : CPU_TYPE_PREFIXES) {
-        if (MatchesAt(Text, Length, 0, prefix)) {
-            return true;
-        }
-    }
-    if (Length == strlen("x86_pkg_temp") && MatchesAt(Text, Length, 0, "x86_pkg_temp")) {
-        return true;
-    }
-    for (std::size_t at = 0; at < Length; ++at) {
-        if (MatchesAt(Text, Length, at, "cpu")) {
-            return true;
-        }
-    }
-    return false;
-}
 
 void ListCpuZones(const char* Root, PathList* List)
 {
@@ -75,15 +34,49 @@ void ListCpuZones(const char* Root, PathList* List)
     if (rootFd < 0) {
         return; // no thermal class: no zones
     }
+    char prefix[PATH_CAP];
+    char path[PATH_CAP];
+    if (!JoinPath(prefix, Root, "/thermal_zone")) {
+        close(rootFd);
+        return;
+    }
     IndexedEntry* zones = nullptr;
     std::size_t count = 0;
-    if (!ListIndexedEntries(rootFd, "thermal_zone", &zones, &count)) {
+    if (!ListIndexed(rootFd, "thermal_zone", "", &zones, &count)) {
         List->OutOfMemory = true;
     }
+    ZoneNumbers cores{};
+    ZoneNumbers soc{};
+    std::size_t packages = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (IsCpuZone(rootFd, zones[i].Name)) {
-            AppendPath(List, Root, zones[i].Name, nullptr);
+        char relative[sizeof(IndexedEntry::Name) + sizeof("/type")];
+        char type[ATTRIBUTE_CAP];
+        snprintf(relative, sizeof(relative), "%s/type", zones[i].Name);
+        // No stat first: a zone entry that is not a directory fails this open.
+        if (!ReadAttribute(rootFd, relative, type)) {
+            continue;
         }
+        switch (ClassifyZone(type)) {
+        case CPU_PACKAGE:
+            if (FormatMembers(path, prefix, &zones[i].Number, 1, "")) {
+                AppendPath(List, path);
+                ++packages;
+            }
+            break;
+        case CPU_CORES:
+            Add(&cores, zones[i].Number);
+            break;
+        case CPU_SOC:
+            Add(&soc, zones[i].Number);
+            break;
+        case NOT_CPU:
+            break;
+        }
+    }
+    const ZoneNumbers& chosen = cores.Count > 0 ? cores : soc;
+    if (packages == 0 && chosen.Count > 0 &&
+        FormatMembers(path, prefix, chosen.Numbers, chosen.Count, "")) {
+        AppendPath(List, path);
     }
     free(zones);
     close(rootFd);

@@ -1,0 +1,254 @@
+// The catalogue: the hwmon chips that measure the CPU itself, and what thermal
+// zones' names say they measure. Taken from Linux 6.12's drivers and device
+// trees by scripts/sensor-survey; each entry names where it comes from. A name
+// that may or may not be the CPU (an embedded controller's "CPU", a board
+// sensor near the socket) is left out: a wrong temperature is worse than none.
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "platform/linux/thermal.h"
+
+namespace {
+
+enum class Match {
+    Exact,
+    Prefix,
+    Suffix,
+    Contains,
+    Numbered, // '#' in the text stands for one or more decimal digits
+};
+
+struct Pattern {
+    constexpr Pattern(Match Kind, const char* Words)
+        : How(Kind), Text(Words), Length(std::char_traits<char>::length(Words))
+    {
+    }
+    Match How;
+    const char* Text;
+    std::size_t Length;
+};
+
+// Whether Text, of Length bytes, matches: exactly, case and all.
+bool Matches(const Pattern& P, const char* Text, std::size_t Length)
+{
+    const std::size_t wanted = P.Length;
+    switch (P.How) {
+    // The first byte rules out most patterns before a comparison is called.
+    case Match::Exact:
+        return Length == wanted && Text[0] == P.Text[0] && memcmp(Text, P.Text, Length) == 0;
+    case Match::Prefix:
+        return Length >= wanted && Text[0] == P.Text[0] && memcmp(Text, P.Text, wanted) == 0;
+    case Match::Suffix:
+        return Length >= wanted && memcmp(Text + Length - wanted, P.Text, wanted) == 0;
+    case Match::Contains:
+        return strstr(Text, P.Text) != nullptr;
+    case Match::Numbered: {
+        const std::size_t head = strcspn(P.Text, "#");
+        const std::size_t tail = wanted - head - 1;
+        const std::size_t digits = Length > head ? strspn(Text + head, "0123456789") : 0;
+        return digits > 0 && Length == head + digits + tail && memcmp(Text, P.Text, head) == 0 &&
+               memcmp(Text + head + digits, P.Text + head + 1, tail) == 0;
+    }
+    }
+    return false;
+}
+
+struct ZonePattern {
+    Pattern Name;
+    SensorClass Class;
+};
+
+// First match wins, case aside (the patterns are lowercase). Device-tree
+// zones are "<name>-thermal".
+constexpr ZonePattern ZONES[] = {
+    // Skin sensors sit on the case, near the CPU: cpu-skin-thermal
+    // (tegra124-nyan.dtsi), skin-msm-thermal (Qualcomm boards).
+    {{Match::Contains, "skin"}, NOT_CPU},
+    // One zone per package: drivers/thermal/intel/x86_pkg_temp_thermal.c.
+    {{Match::Exact, "x86_pkg_temp"}, CPU_PACKAGE},
+    // cpu-thermal, cpu0-thermal, cpu-big0-thermal and cpuss0-thermal (most
+    // arm, arm64, riscv and loongarch .dtsi), ap-cpu0-thermal
+    // (armada-ap80x.dtsi), CPU-therm and BCPU-therm (NVIDIA's L4T kernels),
+    // mtktscpu and cpu-0-0-usr (Android kernels), TCPU and TCPU_PCI
+    // (int340x_thermal).
+    {{Match::Contains, "cpu"}, CPU_CORES},
+    // bigcore0-thermal, littlecore-thermal (rk3588-base.dtsi); big-cl-thermal,
+    // little-cl-thermal (juno-base.dtsi); big-l2-thermal (msm8976.dtsi).
+    {{Match::Prefix, "big"}, CPU_CORES},
+    {{Match::Prefix, "little"}, CPU_CORES},
+    // cluster0-thermal (Qualcomm and MediaTek .dtsi), clust0-mhm-thermal
+    // (msm8998.dtsi), pwr-cluster-thermal (sdm630.dtsi), core-cluster (older
+    // Layerscape trees).
+    {{Match::Prefix, "clust"}, CPU_CORES},
+    {{Match::Contains, "cluster"}, CPU_CORES},
+    // cls0-thermal (hi3660.dtsi, hi6220.dtsi).
+    {{Match::Prefix, "cls"}, CPU_CORES},
+    // atlas0-thermal and apollo-thermal, the big and little clusters
+    // (exynos5433-tmu.dtsi).
+    {{Match::Prefix, "atlas"}, CPU_CORES},
+    {{Match::Prefix, "apollo"}, CPU_CORES},
+    // ihost0-thermal, the CPU complex (stingray.dtsi).
+    {{Match::Prefix, "ihost"}, CPU_CORES},
+    // mpu-thermal, the Cortex-A cluster (k3-j721e-thermal.dtsi, k3-j7200-thermal.dtsi).
+    {{Match::Prefix, "mpu"}, CPU_CORES},
+    // a55-thermal (imx95.dtsi).
+    {{Match::Prefix, "a55"}, CPU_CORES},
+
+    // soc-thermal (rk3328.dtsi, imx8mq.dtsi and others), soc0-thermal
+    // (tegra234.dtsi), soc (meson8.dtsi), soc_dts0 (intel_soc_dts_iosf.c),
+    // soc_max (Android kernels).
+    {{Match::Prefix, "soc"}, CPU_SOC},
+    // package-thermal (rk3588-base.dtsi).
+    {{Match::Prefix, "package"}, CPU_SOC},
+    // main0-thermal, the main domain (k3-am62a-thermal.dtsi, k3-j784s4 and others).
+    {{Match::Prefix, "main"}, CPU_SOC},
+    // tj-thermal, the SoC's hottest point (tegra234 boards).
+    {{Match::Prefix, "tj"}, CPU_SOC},
+    // Drivers that name their one zone after themselves, or after the device's
+    // address: imx_thermal.c, kirkwood_thermal.c, dove_thermal.c,
+    // spear_thermal.c, renesas/rcar_thermal.c, intel_quark_dts_thermal.c,
+    // armada_thermal.c ("armada_thermal", "ap_thermal", "d0018200.thermal"),
+    // older kernels' bcm2835_thermal.c, and Amlogic's vendor kernels.
+    {{Match::Exact, "imx_thermal_zone"}, CPU_SOC},
+    {{Match::Exact, "kirkwood_thermal"}, CPU_SOC},
+    {{Match::Exact, "dove_thermal"}, CPU_SOC},
+    {{Match::Exact, "spear_thermal"}, CPU_SOC},
+    {{Match::Exact, "rcar_thermal"}, CPU_SOC},
+    {{Match::Exact, "quark_dts"}, CPU_SOC},
+    {{Match::Exact, "armada_thermal"}, CPU_SOC},
+    {{Match::Exact, "ap_thermal"}, CPU_SOC},
+    {{Match::Suffix, ".thermal"}, CPU_SOC},
+    {{Match::Exact, "bcm2835_thermal"}, CPU_SOC},
+    {{Match::Exact, "aml_thermal"}, CPU_SOC},
+};
+
+} // namespace
+
+struct LabelRule {
+    Pattern Label;
+    int Rank;
+    bool Several;
+};
+
+namespace {
+
+template <std::size_t N> constexpr std::size_t CountOf(const LabelRule (&)[N])
+{
+    return N;
+}
+
+// "Package id N" is the package's own sensor; kernels before 3.x call it
+// "Physical id N"; Core 2 and early Atom have cores alone.
+constexpr LabelRule CORETEMP[] = {{{Match::Numbered, "Package id #"}, 0, false},
+                                  {{Match::Numbered, "Physical id #"}, 0, false},
+                                  {{Match::Numbered, "Core #"}, 1, true}};
+// Tctl is the control value, offset upwards on some parts; Tdie, where the
+// chip has it, is the die itself. Tccd are single chiplets.
+constexpr LabelRule K10TEMP[] = {{{Match::Exact, "Tdie"}, 0, false},
+                                 {{Match::Exact, "Tctl"}, 1, false}};
+// Several sockets label their channels "cpu0 Tdie", "cpu1 Tdie" and so on.
+constexpr LabelRule ZENPOWER[] = {{{Match::Exact, "Tdie"}, 0, false},
+                                  {{Match::Suffix, " Tdie"}, 0, false},
+                                  {{Match::Exact, "Tctl"}, 1, false},
+                                  {{Match::Suffix, " Tctl"}, 1, false}};
+// Its power channels share the directory; only this one is a temperature.
+constexpr LabelRule APM_XGENE[] = {{{Match::Exact, "SoC Temperature"}, 0, false}};
+constexpr LabelRule CORES[] = {{{Match::Numbered, "Core #"}, 0, true}};
+// Each channel a package: all of them, an interface each.
+constexpr LabelRule CPU_HWMON[] = {{{Match::Numbered, "CPU # Temperature"}, 0, true}};
+// The Moortec PVT of other SoCs registers as "pvt" too, unlabelled, anywhere on the die.
+constexpr LabelRule BT1_PVT[] = {{{Match::Exact, "CPU Core Temperature"}, 0, false}};
+
+constexpr ChipRule CHIPS[] = {
+    // drivers/hwmon/coretemp.c: Intel, a chip per package.
+    {"coretemp", CORETEMP, CountOf(CORETEMP), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/k10temp.c: AMD K10 to Zen 5 and Hygon, a chip per node;
+    // families before Zen label nothing, and temp1 is then Tctl.
+    {"k10temp", K10TEMP, CountOf(K10TEMP), false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    // zenpower, the out-of-tree driver for AMD Zen that stands in for k10temp.
+    {"zenpower", ZENPOWER, CountOf(ZENPOWER), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/k8temp.c: AMD K8, up to two cores and two places each, unlabelled.
+    {"k8temp", nullptr, 0, false, ALL_ARE_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/via-cputemp.c: VIA C7, Nano and Centaur, a chip per core.
+    {"via_cputemp", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_CORE},
+    // drivers/hwmon/xgene-hwmon.c: Ampere eMAG and Altra.
+    {"apm_xgene", APM_XGENE, CountOf(APM_XGENE), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/ibmpowernv.c: IBM POWER, one chip for the machine, whose
+    // firmware labels each core's sensor "Core N".
+    {"ibmpowernv", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/platform/mips/cpu_hwmon.c: Loongson-3, a channel per package.
+    {"cpu_hwmon", CPU_HWMON, CountOf(CPU_HWMON), false, NONE_IS_CPU, CHANNEL_PER_PACKAGE},
+    // drivers/hwmon/bt1-pvt.c: Baikal-T1.
+    {"pvt", BT1_PVT, CountOf(BT1_PVT), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // SoCs whose one sensor is the die's, in temp1: drivers/hwmon/sfctemp.c
+    // (StarFive JH7100, JH7110), ltq-cputemp.c (Lantiq xRX200), sparx5-temp.c
+    // (Microchip Sparx5), lan966x-hwmon.c (Microchip LAN966x), as370-hwmon.c
+    // (Synaptics AS370), and sg2042-mcu.c (Sophgo SG2042, as the board's
+    // controller reads it; temp2 is the board).
+    {"sfctemp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"ltq_cputemp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"s5_temp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"lan966x_hwmon", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"as370", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"sg2042_mcu", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/scmi-hwmon.c, scpi-hwmon.c: the firmware's sensors, named
+    // by the firmware ("big_cluster", "SoC", "aml_thermal").
+    {"scmi_sensors", nullptr, 0, true, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    {"scpi_sensors", nullptr, 0, true, NONE_IS_CPU, CHIP_PER_PACKAGE},
+};
+
+} // namespace
+
+SensorClass ClassifyZone(const char* Type)
+{
+    // Lowered once, rather than compared without case thirty times.
+    char lower[ATTRIBUTE_CAP];
+    std::size_t length = 0;
+    for (; Type[length] != 0 && length + 1 < sizeof(lower); ++length) {
+        lower[length] = static_cast<char>(tolower(static_cast<unsigned char>(Type[length])));
+    }
+    lower[length] = 0;
+    for (const ZonePattern& zone : ZONES) {
+        if (Matches(zone.Name, lower, length)) {
+            return zone.Class;
+        }
+    }
+    return NOT_CPU;
+}
+
+const ChipRule* FindChipRule(const char* Name)
+{
+    for (const ChipRule& rule : CHIPS) {
+        if (strcmp(rule.Name, Name) == 0) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+int RankLabel(const ChipRule* Rule, const char* Label, bool* Several)
+{
+    *Several = true;
+    if (Rule->LabelsLikeZones) {
+        // The cores and clusters, else the SoC; a package sensor would stand alone.
+        switch (ClassifyZone(Label)) {
+        case CPU_PACKAGE:
+            *Several = false;
+            return 0;
+        case CPU_CORES:
+            return 1;
+        case CPU_SOC:
+            return 2;
+        case NOT_CPU:
+            return NOT_RANKED;
+        }
+    }
+    for (std::size_t i = 0; i < Rule->LabelCount; ++i) {
+        if (Matches(Rule->Labels[i].Label, Label, strlen(Label))) {
+            *Several = Rule->Labels[i].Several;
+            return Rule->Labels[i].Rank;
+        }
+    }
+    return NOT_RANKED;
+}
