@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Median wall time of one cputemp run against /bin/true, measured by hyperfine in
 # one run per sysfs tree: 1, 10, 100 and 1000 thermal zones (the last one the
-# CPU's), and an Intel-like hwmon tree (nine chips, coretemp with sixteen
-# cores). The one-zone run also times the static portable build. Needs root:
-# each tree is built on a tmpfs and mounted on /sys in a private mount namespace.
+# CPU's), an Intel-like hwmon tree (nine chips, coretemp with sixteen cores),
+# and a board with eight CPU cluster zones among thirty others. The one-zone
+# run also times the static portable build. Needs root: each tree is built on
+# a tmpfs and mounted on /sys in a private mount namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/require.sh
@@ -44,6 +45,19 @@ chip() {
     for file in "$@"; do echo "${file#*=}" >"$dir/${file%%=*}"; done
 }
 
+# A board: zones 0 to 37, every fifth from 2 a CPU cluster's, read together.
+make_clusters() {
+    local i
+    mkdir -p sys/class/thermal
+    for ((i = 0; i < 38; i++)); do
+        mkdir -p "sys/devices/virtual/thermal/thermal_zone$i"
+        ln -s "../../devices/virtual/thermal/thermal_zone$i" "sys/class/thermal/thermal_zone$i"
+        if ((i % 5 == 2)); then echo "cluster$((i / 5))-thermal"; else echo "sensor$i-thermal"; fi \
+            >"sys/devices/virtual/thermal/thermal_zone$i/type"
+        echo $((40000 + 500 * i)) >"sys/devices/virtual/thermal/thermal_zone$i/temp"
+    done
+}
+
 make_intel() {
     local cores=() c
     for ((c = 0; c < 16; c++)); do
@@ -64,7 +78,7 @@ make_intel() {
 }
 
 trees=("1 zone:make_zones 1" "10 zones:make_zones 10" "100 zones:make_zones 100"
-    "1000 zones:make_zones 1000" "Intel hwmon:make_intel")
+    "1000 zones:make_zones 1000" "Intel hwmon:make_intel" "8 clusters:make_clusters")
 for entry in "${trees[@]}"; do
     label=${entry%%:*}
     build=${entry#*:}
@@ -76,7 +90,7 @@ for entry in "${trees[@]}"; do
       set -e
       mount --make-rprivate /
       mount -t tmpfs tmpfs '$work' && cd '$work'
-      $(declare -f make_zones chip make_intel)
+      $(declare -f make_zones chip make_intel make_clusters)
       $build
       mount --bind '$work/sys' /sys
       printf '%-12s ' '$label:'; s=0; out=\$('$tool') || s=\$?; echo \"\$out (exit \$s)\"
@@ -88,11 +102,13 @@ done
 python3 - "$work" "$tool" "$static" <<'PY'
 import json, os, sys
 work, tool, static = sys.argv[1:4]
-for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon"]:
+goals = {"1 zone": 1.10, "100 zones": 1.5, "Intel hwmon": 1.15, "8 clusters": 1.15}
+for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon", "8 clusters"]:
     results = json.load(open(os.path.join(work, label.replace(" ", "_") + ".json")))["results"]
     median = {r["command"]: r["median"] for r in results}
     t, true = median[tool], median["/bin/true"]
-    print(f"{label:12} cputemp {t * 1e6:6.0f} us, /bin/true {true * 1e6:4.0f} us, ratio {t / true:.3f}")
+    goal = f" (goal {goals[label]:.2f})" if label in goals else ""
+    print(f"{label:12} cputemp {t * 1e6:6.0f} us, /bin/true {true * 1e6:4.0f} us, ratio {t / true:.3f}{goal}")
     if static in median:
         s = median[static]
         print(f"{'':12} static  {s * 1e6:6.0f} us, ratio {s / true:.3f}")
