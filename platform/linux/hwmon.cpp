@@ -17,22 +17,9 @@ namespace {
 // and for drivers that still register the old way, in its parent device.
 constexpr const char* CHIP_LAYOUTS[] = {"", "/device"};
 
-// The channels whose values make a chip's reading.
-struct Channels {
-    unsigned long long Numbers[MAX_MEMBERS];
-    std::size_t Count;
-};
-
-void Add(Channels* Set, unsigned long long Number)
-{
-    if (Set->Count < MAX_MEMBERS) {
-        Set->Numbers[Set->Count++] = Number;
-    }
-}
-
 // The chip's channels that read the CPU, by Rule; with no rule, all of them.
 // Channels have gaps: only the listing tells them.
-bool ChooseChannels(const ChipRule* Rule, int ChipFd, Channels* Chosen, bool* OutOfMemory)
+bool ChooseChannels(const ChipRule* Rule, int ChipFd, Members* Chosen, bool* OutOfMemory)
 {
     Chosen->Count = 0;
     IndexedEntry* inputs = nullptr;
@@ -60,7 +47,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Channels* Chosen, bool* Ou
             bestSeveral = several;
         }
         if (Chosen->Count == 0 || bestSeveral) {
-            Add(Chosen, inputs[i].Number);
+            AddMember(Chosen, inputs[i].Number);
         }
         if (rank == 0 && !several) {
             break; // the package's own sensor, the first of the best kind
@@ -69,7 +56,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Channels* Chosen, bool* Ou
     const Unlabelled unlabelled = Rule != nullptr ? Rule->WhenUnlabelled : ALL_ARE_CPU;
     for (std::size_t i = 0; !labelled && i < count; ++i) {
         if (unlabelled == ALL_ARE_CPU || (unlabelled == TEMP1_IS_CPU && inputs[i].Number == 1)) {
-            Add(Chosen, inputs[i].Number);
+            AddMember(Chosen, inputs[i].Number);
         }
     }
     free(inputs);
@@ -96,10 +83,10 @@ bool ReadChipName(int RootFd, const char* Name, char (&Chip)[64], char (&Text)[A
 struct CoreGroup {
     const ChipRule* Rule;
     char Leaf[64]; // "/temp1_input" or "/device/temp1_input"
-    Channels Chips;
+    Members Chips;
 };
 
-void AddChannels(const char* Directory, const Channels& Set, PathList* List)
+void AddChannels(const char* Directory, const Members& Set, PathList* List)
 {
     char prefix[PATH_CAP];
     char path[PATH_CAP];
@@ -124,7 +111,7 @@ void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup*
     if (chipFd < 0) {
         return;
     }
-    Channels chosen;
+    Members chosen;
     bool outOfMemory = false;
     const bool found = ChooseChannels(rule, chipFd, &chosen, &outOfMemory);
     close(chipFd);
@@ -144,7 +131,7 @@ void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup*
         break;
     case CHANNEL_PER_PACKAGE:
         for (std::size_t i = 0; i < chosen.Count; ++i) {
-            AddChannels(directory, Channels{{chosen.Numbers[i]}, 1}, List);
+            AddChannels(directory, Members{{chosen.Numbers[i]}, 1}, List);
         }
         break;
     case CHIP_PER_CORE: {
@@ -159,7 +146,7 @@ void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup*
         if (Group->Rule != rule || strcmp(Group->Leaf, leaf) != 0) {
             AddChannels(directory, chosen, List);
         } else {
-            Add(&Group->Chips, Entry.Number);
+            AddMember(&Group->Chips, Entry.Number);
         }
         break;
     }
@@ -208,7 +195,7 @@ void AddChipDirectory(const char* Path, PathList* List)
     if (ReadChipName(chipFd, ".", chip, text)) {
         const ChipRule* rule = FindChipRule(text);
         const int filesFd = openat(chipFd, chip, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        Channels chosen;
+        Members chosen;
         bool outOfMemory = false;
         char directory[PATH_CAP];
         if (filesFd >= 0 && ChooseChannels(rule, filesFd, &chosen, &outOfMemory) &&

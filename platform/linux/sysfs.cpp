@@ -176,6 +176,13 @@ void FreePathList(PathList* List)
     *List = PathList{};
 }
 
+void AddMember(Members* Set, unsigned long long Number)
+{
+    if (Set->Count < MAX_MEMBERS) {
+        Set->Numbers[Set->Count++] = Number;
+    }
+}
+
 bool FormatMembers(char (&Path)[PATH_CAP], const char* Prefix, const unsigned long long* Numbers,
                    std::size_t Count, const char* Suffix)
 {

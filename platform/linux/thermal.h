@@ -94,6 +94,14 @@ void AppendPath(PathList* List, const char* Path);
 bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail);
 void FreePathList(PathList* List);
 
+// The numbers of an interface's sensors (zones, channels, chips), ascending.
+struct Members {
+    unsigned long long Numbers[MAX_MEMBERS];
+    std::size_t Count;
+};
+// Adds Number while there is room: the rest of a huge set is left out.
+void AddMember(Members* Set, unsigned long long Number);
+
 // An interface that reads several sensors at their hottest: "<Prefix>{2-5,9}<Suffix>"
 // for <Prefix>2<Suffix> and the rest; one member is its plain path. Numbers
 // ascend; members that would take the path beyond INTERFACE_PATH_MAX are left

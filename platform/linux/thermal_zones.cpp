@@ -12,22 +12,6 @@
 
 #include "platform/linux/thermal.h"
 
-namespace {
-
-struct ZoneNumbers {
-    unsigned long long Numbers[MAX_MEMBERS];
-    std::size_t Count;
-};
-
-void Add(ZoneNumbers* Zones, unsigned long long Number)
-{
-    if (Zones->Count < MAX_MEMBERS) {
-        Zones->Numbers[Zones->Count++] = Number;
-    }
-}
-
-} // namespace
-
 void ListCpuZones(const char* Root, PathList* List)
 {
     const int rootFd = open(Root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -45,8 +29,8 @@ void ListCpuZones(const char* Root, PathList* List)
     if (!ListIndexed(rootFd, "thermal_zone", "", &zones, &count)) {
         List->OutOfMemory = true;
     }
-    ZoneNumbers cores{};
-    ZoneNumbers soc{};
+    Members cores{};
+    Members soc{};
     std::size_t packages = 0;
     for (std::size_t i = 0; i < count; ++i) {
         char relative[sizeof(IndexedEntry::Name) + sizeof("/type")];
@@ -64,16 +48,16 @@ void ListCpuZones(const char* Root, PathList* List)
             }
             break;
         case CPU_CORES:
-            Add(&cores, zones[i].Number);
+            AddMember(&cores, zones[i].Number);
             break;
         case CPU_SOC:
-            Add(&soc, zones[i].Number);
+            AddMember(&soc, zones[i].Number);
             break;
         case NOT_CPU:
             break;
         }
     }
-    const ZoneNumbers& chosen = cores.Count > 0 ? cores : soc;
+    const Members& chosen = cores.Count > 0 ? cores : soc;
     if (packages == 0 && chosen.Count > 0 &&
         FormatMembers(path, prefix, chosen.Numbers, chosen.Count, "")) {
         AppendPath(List, path);
