@@ -59,8 +59,7 @@ bool Put(char (&Path)[PATH_CAP], std::size_t* Length, unsigned long long Number)
     return Put(Path, Length, digits);
 }
 
-} // namespace
-
+// <Prefix><N><Suffix> with N of 1 to 19 decimal digits, without leading zeros.
 bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
                       unsigned long long* Number)
 {
@@ -77,6 +76,8 @@ bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
     *Number = strtoull(digits, nullptr, 10);
     return true;
 }
+
+} // namespace
 
 bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
                  std::size_t* Count)

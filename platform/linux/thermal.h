@@ -72,9 +72,6 @@ struct IndexedEntry {
 };
 bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
                  std::size_t* Count);
-// <Prefix><N><Suffix> with N of 1 to 19 decimal digits, without leading zeros.
-bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
-                      unsigned long long* Number);
 
 // A small attribute's text, read with one bounded read as sysfs serves it,
 // without its one trailing newline: false when it cannot be opened or read,
