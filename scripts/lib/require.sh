@@ -12,8 +12,17 @@ missing_packages() {
 }
 
 apt_install() {
+    local try
     if [ -z "${CPUTEMP_APT_UPDATED:-}" ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get update -q >&2 || return 1
+        # A mirror in the middle of a sync serves an index that fails its
+        # check for a while. Try again; if some index still fails, go on with
+        # the lists apt did get: the install below fails if what it needs is
+        # not among them.
+        for try in 1 2 3; do
+            DEBIAN_FRONTEND=noninteractive apt-get update -q -o Acquire::Retries=3 >&2 && break
+            [ "$try" -eq 3 ] && echo "cputemp: apt-get update failed for some lists; going on." >&2
+            [ "$try" -eq 3 ] || sleep 15
+        done
         export CPUTEMP_APT_UPDATED=1
     fi
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" >&2
