@@ -38,7 +38,10 @@ private_apt_sources() {
 private_apt() {
     local dir=$1
     shift
-    apt-get -q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$dir/sources.list.d" \
+    # Sources, and binaries of this machine's own architecture: another
+    # architecture's index that fails (a mirror in mid-sync) cannot stop it.
+    apt-get -q -o APT::Architectures="$(dpkg --print-architecture)" \
+        -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$dir/sources.list.d" \
         -o Dir::State::Lists="$dir/lists" -o Dir::Cache="$dir/cache" \
         -o Dir::State::Status=/var/lib/dpkg/status -o APT::Sandbox::User=root "$@"
 }

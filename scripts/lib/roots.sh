@@ -16,6 +16,11 @@ apt_sources() {
     return 1
 }
 
+# The same without the security archive: its deb822 stanzas and one-line entries.
+without_security() {
+    awk -v RS= -v ORS='\n\n' '!(/URIs:/ && /debian-security/)' | grep -v '^deb .*debian-security'
+}
+
 # clean_root ARCH [PACKAGE,...]: prints the path of a tarball holding a minimal
 # Debian 12 root for ARCH (with the packages, when given), making it first if
 # it is not kept yet. Foreign architectures need their binfmt_misc handler.
@@ -31,8 +36,15 @@ clean_root() {
     flock "$lock"
     if [ ! -s "$tarball" ]; then
         part=$ROOTS_CACHE/$name.$$.tar
+        # A mirror in mid-sync can serve a security index that fails its
+        # check for hours: then a root of the release alone, which is still
+        # Debian 12 for what the tests install on it.
         if apt_sources | mmdebstrap --quiet --variant=minbase --architectures="$arch" \
-            ${include:+--include="$include"} bookworm "$part" - >&2; then
+            ${include:+--include="$include"} bookworm "$part" - >&2 ||
+            { echo "cputemp: retrying the $arch root without the security archive" >&2 &&
+                apt_sources | without_security |
+                mmdebstrap --quiet --variant=minbase --architectures="$arch" \
+                    ${include:+--include="$include"} bookworm "$part" - >&2; }; then
             mv "$part" "$tarball"
         else
             rm -f "$part"
