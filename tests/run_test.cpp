@@ -544,6 +544,28 @@ const LinuxRun LINUX_RUNS[] = {
      std::string(SEVERAL) + "CPU Temp: 55 C\n",
      55,
      {"hwmon0/temp1_input"}},
+    // A POWER machine of more than 64 cores: every core is read.
+    {"IbmPowerManyCores",
+     {},
+     {[] {
+         ChipSpec chip = Chip("hwmon0", "ibmpowernv", {});
+         for (int i = 1; i <= 65; ++i) {
+             const std::string channel = "temp" + std::to_string(i);
+             chip.Files.emplace_back(channel + "_label", "Core " + std::to_string(8 * i) + "\n");
+             chip.Files.emplace_back(channel + "_input", i == 65 ? "99000\n" : "40000\n");
+         }
+         return chip;
+     }()},
+     {},
+     "CPU Temp: 99 C\n",
+     99,
+     [] {
+         std::vector<std::string> reads;
+         for (int i = 1; i <= 65; ++i) {
+             reads.push_back("hwmon0/temp" + std::to_string(i) + "_input");
+         }
+         return reads;
+     }()},
     // IBM POWER: one chip for the machine, the cores' sensors among others.
     {"IbmPowerCores",
      {},
@@ -749,6 +771,41 @@ const LinuxRun LINUX_RUNS[] = {
      "CPU Temp: 49 C\n",
      49,
      {"hwmon6/temp2_input", "hwmon6/temp3_input"}},
+    // Only regular files are read in the user's chip: a name, a label or a
+    // value that is a device, a FIFO or a socket is as if missing.
+    {"SensorChipOfDevicesFifosAndSockets",
+     {},
+     {Chip("hwmon0", "coretemp", {{3, "Core 2", "41000"}}),
+      WithFiles(Chip("hwmon1", "nct6775", {{4, nullptr, "45000"}}),
+                {{"temp1_input", DEVICE_FILE},
+                 {"temp2_input", FIFO_FILE},
+                 {"temp3_input", SOCKET_FILE}})},
+     "/sys/class/hwmon/hwmon1",
+     "CPU Temp: 45 C\n",
+     45,
+     {"hwmon1/temp4_input"}},
+    {"SensorChipWithAFifoLabel",
+     {},
+     {WithFiles(Chip("hwmon0", "coretemp", {{1, nullptr, "60000"}, {2, "Core 0", "45000"}}),
+                {{"temp1_label", FIFO_FILE}})},
+     "/sys/class/hwmon/hwmon0",
+     "CPU Temp: 45 C\n",
+     45,
+     {"hwmon0/temp2_input"}},
+    {"SensorChipNamedByAFifo",
+     {},
+     {{"hwmon0", {{"name", FIFO_FILE}, {"temp1_input", "45000\n"}}}},
+     "/sys/class/hwmon/hwmon0",
+     NO_INTERFACE,
+     -273,
+     {}},
+    {"SensorZoneWithADeviceTemp",
+     {{"thermal_zone0", "cpu\n", DEVICE_FILE}},
+     {},
+     "/sys/class/thermal/thermal_zone0",
+     NO_INTERFACE,
+     -273,
+     {}},
     // A device is never opened (it could act, or never end), and a value
     // longer than any is read no further than its first bytes.
     {"SensorNamesADevice", {}, {INTEL_PACKAGE}, "/dev/zero", NO_INTERFACE, -273, {}},

@@ -1,61 +1,24 @@
 // Configuration Manager's interface list for the CPU thermal class. Its
 // interfaces are those of the first tier that has any: the CPU packages of the
 // hwmon chips, else of the CPU thermal zones. A sensor the user names replaces both.
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/linux/thermal.h"
 
 namespace {
 
-// The list the size query built, for the list query that follows it on the same
-// thread. Windows callers ask for the size, allocate, then ask for the list; one
-// walk of /sys serves both, and the list served is the one whose size was
-// given. The list query takes it over and frees it; a list query with none
-// pending scans afresh. Nothing is kept for an empty list.
-thread_local WCHAR* PendingList = nullptr;
-thread_local ULONG PendingCch = 0;
-
-void DropPendingList()
-{
-    free(PendingList);
-    PendingList = nullptr;
-    PendingCch = 0;
-}
-
-// The user's sensor, when it can be what CreateFileW opens: a temperature
-// file, a zone directory (holding temp), or a hwmon chip's directory, read as
-// that chip's aggregate. Anything else, a device, a FIFO or a socket above
-// all, is never opened: opening some acts (a pty is made, a serial line
-// raises DTR, a watchdog arms).
-void AddUserSensor(const char* Path, PathList* List)
-{
-    std::size_t units = 0;
-    struct stat st;
-    if (!Utf16FromUtf8(Path, nullptr, &units) || stat(Path, &st) != 0) {
-        return;
-    }
-    if (S_ISREG(st.st_mode)) {
-        AppendPath(List, Path);
-        return;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return;
-    }
-    char temp[PATH_CAP + sizeof("/temp")];
-    snprintf(temp, sizeof(temp), "%s/temp", Path);
-    if (stat(temp, &st) == 0) {
-        if (S_ISREG(st.st_mode)) {
-            AppendPath(List, Path);
-        }
-        return;
-    }
-    AddChipDirectory(Path, List);
-}
+// Whether the kept table is the size query's scan, not yet served. Windows
+// callers ask for the size, allocate, then ask for the list; one walk of /sys
+// serves both, and the list served is the one whose size was given. A list
+// query with none pending scans afresh.
+thread_local bool ScanPending = false;
 
 bool IsCpuThermalClass(const GUID* InterfaceClass)
 {
@@ -89,87 +52,118 @@ SensorSources SystemSources()
 
 } // namespace
 
-CONFIGRET BuildInterfaceList(const SensorSources* Sources, WCHAR** List, ULONG* ListCch)
+// The user's path, decided on the objects themselves: a regular file, a
+// directory holding a regular temp (a zone), or else a chip's directory. A
+// device, a FIFO or a socket is never opened for reading: opening some acts
+// (a pty is made, a serial line raises DTR, a watchdog arms, a FIFO's writer
+// is let go). The opens repeat the checks (OpenRegular): the object read is
+// the object checked.
+void AddUserSensor(const char* Path, InterfaceTable* Table)
 {
-    *List = nullptr;
-    *ListCch = 0;
-    PathList paths{};
     std::size_t units = 0;
-    if (Sources->Override != nullptr) {
-        AddUserSensor(Sources->Override, &paths);
-    } else {
-        ListCpuChips(Sources->HwmonRoot, &paths);
-        if (paths.Count == 0 && !paths.OutOfMemory) {
-            ListCpuZones(Sources->ThermalRoot, &paths);
+    if (!Utf16FromUtf8(Path, nullptr, &units)) {
+        return;
+    }
+    const int object = open(Path, O_PATH | O_CLOEXEC);
+    if (object < 0) {
+        Table->OutOfMemory = Exhausted(errno);
+        return;
+    }
+    struct stat st;
+    if (fstat(object, &st) != 0) {
+        Table->OutOfMemory = Exhausted(errno);
+    } else if (S_ISREG(st.st_mode)) {
+        AddInterface(Table, Path, CHECKED);
+        AddInterfaceMember(Table, Path);
+    } else if (S_ISDIR(st.st_mode)) {
+        const int temp = openat(object, "temp", O_PATH | O_CLOEXEC);
+        if (temp >= 0) {
+            char member[PATH_CAP];
+            if (fstat(temp, &st) == 0 && S_ISREG(st.st_mode) && JoinPath(member, Path, "/temp")) {
+                AddInterface(Table, Path, CHECKED);
+                AddInterfaceMember(Table, member);
+            }
+            close(temp);
+        } else if (Exhausted(errno)) {
+            Table->OutOfMemory = true;
+        } else {
+            AddChipDirectory(Path, Table);
         }
     }
-    if (paths.OutOfMemory) {
-        FreePathList(&paths);
-        return CR_OUT_OF_MEMORY;
-    }
+    close(object);
+}
 
-    // Every path is UTF-8: sysfs names are ASCII and the user's was checked.
+namespace {
+
+// Scans Sources into the kept table, in place of the one kept before; the
+// list's length in units, terminators included.
+CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
+{
+    DropKeptInterfaces();
+    InterfaceTable table{};
+    if (Sources->Override != nullptr) {
+        AddUserSensor(Sources->Override, &table);
+    } else {
+        ListCpuChips(Sources->HwmonRoot, &table);
+        if (table.Count == 0 && !table.OutOfMemory) {
+            ListCpuZones(Sources->ThermalRoot, &table);
+        }
+    }
+    // Every name is UTF-8: sysfs names are ASCII and the user's was checked.
     unsigned long long total = 1; // the list's final NUL
-    for (std::size_t at = 0; at < paths.Length; at += strlen(paths.Text + at) + 1) {
-        Utf16FromUtf8(paths.Text + at, nullptr, &units);
+    for (std::size_t i = 0; i < table.Count; ++i) {
+        std::size_t units = 0;
+        Utf16FromUtf8(table.Text + table.Items[i].Name, nullptr, &units);
         total += units + 1;
     }
     // A length must fit the ULONG it is reported in, and its bytes a size_t.
-    const bool fits = total <= 0xFFFFFFFFULL && total <= SIZE_MAX / sizeof(WCHAR);
-    WCHAR* list = fits
-                      ? static_cast<WCHAR*>(malloc(static_cast<std::size_t>(total) * sizeof(WCHAR)))
-                      : nullptr;
-    if (list == nullptr) {
-        FreePathList(&paths);
+    if (table.OutOfMemory || total > 0xFFFFFFFFULL || total > SIZE_MAX / sizeof(WCHAR)) {
+        FreeInterfaceTable(&table);
         return CR_OUT_OF_MEMORY;
     }
-    WCHAR* out = list;
-    for (std::size_t at = 0; at < paths.Length; at += strlen(paths.Text + at) + 1) {
-        Utf16FromUtf8(paths.Text + at, out, &units);
-        out[units] = 0;
-        out += units + 1;
-    }
-    *out = 0;
-    FreePathList(&paths);
-    *List = list;
+    KeepInterfaces(&table);
     *ListCch = static_cast<ULONG>(total);
     return CR_SUCCESS;
 }
 
+} // namespace
+
 CONFIGRET QueryInterfaceListSize(const SensorSources* Sources, ULONG* ListCch)
 {
-    DropPendingList();
-    WCHAR* list = nullptr;
-    const CONFIGRET result = BuildInterfaceList(Sources, &list, ListCch);
-    if (result == CR_SUCCESS && *ListCch > 1) {
-        PendingList = list;
-        PendingCch = *ListCch;
-    } else {
-        free(list);
-    }
+    const CONFIGRET result = Scan(Sources, ListCch);
+    ScanPending = result == CR_SUCCESS;
     return result;
 }
 
 CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG BufferCch)
 {
-    WCHAR* list = PendingList;
-    ULONG listCch = PendingCch;
-    PendingList = nullptr;
-    PendingCch = 0;
-    if (list == nullptr) {
-        const CONFIGRET result = BuildInterfaceList(Sources, &list, &listCch);
+    ULONG listCch = 0;
+    if (!ScanPending) {
+        const CONFIGRET result = Scan(Sources, &listCch);
         if (result != CR_SUCCESS) {
             return result;
         }
     }
-    CONFIGRET result = CR_SUCCESS;
-    if (BufferCch < listCch) {
-        result = CR_BUFFER_SMALL;
-    } else {
-        memcpy(Buffer, list, listCch * sizeof(WCHAR));
+    ScanPending = false;
+    const InterfaceTable* table = KeptInterfaces();
+    listCch = 1;
+    for (std::size_t i = 0; i < table->Count; ++i) {
+        std::size_t units = 0;
+        Utf16FromUtf8(table->Text + table->Items[i].Name, nullptr, &units);
+        listCch += static_cast<ULONG>(units) + 1;
     }
-    free(list);
-    return result;
+    if (BufferCch < listCch) {
+        return CR_BUFFER_SMALL;
+    }
+    WCHAR* out = Buffer;
+    for (std::size_t i = 0; i < table->Count; ++i) {
+        std::size_t units = 0;
+        Utf16FromUtf8(table->Text + table->Items[i].Name, out, &units);
+        out[units] = 0;
+        out += units + 1;
+    }
+    *out = 0;
+    return CR_SUCCESS;
 }
 
 CONFIGRET CM_Get_Device_Interface_List_SizeW(PULONG pulLen, LPGUID InterfaceClassGuid,

@@ -1,5 +1,6 @@
 // Reading sysfs the cheap way: directory listings, small attribute texts, and
-// the paths the scans build.
+// the paths the scans build; and opening only regular files where the path is
+// the user's.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/linux/thermal.h"
@@ -14,8 +16,6 @@
 namespace {
 
 constexpr std::size_t NUMBER_MAX_DIGITS = 19;
-// Runs of this many consecutive numbers or more are written as a range.
-constexpr std::size_t RANGE_MIN = 3;
 
 int CompareEntries(const void* a, const void* b)
 {
@@ -24,23 +24,7 @@ int CompareEntries(const void* a, const void* b)
     return left->Number < right->Number ? -1 : left->Number > right->Number ? 1 : 0;
 }
 
-// Appends one item to the malloc'd array *Items of *Count, growing it by
-// doubling; null, and nothing changed, when memory ran out.
-template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_t* Capacity)
-{
-    if (*Count == *Capacity) {
-        const std::size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
-        auto* more = static_cast<Item*>(realloc(*Items, grown * sizeof(Item)));
-        if (more == nullptr) {
-            return nullptr;
-        }
-        *Items = more;
-        *Capacity = grown;
-    }
-    return &(*Items)[(*Count)++];
-}
-
-// Appends Text, or a number, at *Length; false once it does not fit.
+// Appends Text at *Length; false once it does not fit.
 bool Put(char (&Path)[PATH_CAP], std::size_t* Length, const char* Text)
 {
     const std::size_t length = strlen(Text);
@@ -50,13 +34,6 @@ bool Put(char (&Path)[PATH_CAP], std::size_t* Length, const char* Text)
     memcpy(Path + *Length, Text, length + 1);
     *Length += length;
     return true;
-}
-
-bool Put(char (&Path)[PATH_CAP], std::size_t* Length, unsigned long long Number)
-{
-    char digits[24];
-    snprintf(digits, sizeof(digits), "%llu", Number);
-    return Put(Path, Length, digits);
 }
 
 // <Prefix><N><Suffix> with N of 1 to 19 decimal digits, without leading zeros.
@@ -118,9 +95,58 @@ bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, Indexe
     return true;
 }
 
-bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE_CAP])
+bool Exhausted(int Errno)
 {
-    const int fd = openat(DirectoryFd, Relative, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    return Errno == EMFILE || Errno == ENFILE || Errno == ENOMEM;
+}
+
+bool IsRegular(int DirectoryFd, const char* Relative)
+{
+    const int object = openat(DirectoryFd, Relative, O_PATH | O_CLOEXEC);
+    if (object < 0) {
+        return false;
+    }
+    struct stat st;
+    const int error = fstat(object, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
+    close(object);
+    errno = error;
+    return error == 0;
+}
+
+int OpenRegular(int DirectoryFd, const char* Relative)
+{
+    const int object = openat(DirectoryFd, Relative, O_PATH | O_CLOEXEC);
+    if (object < 0) {
+        return -1;
+    }
+    struct stat st;
+    int fd = -1;
+    int error = ENOENT;
+    if (fstat(object, &st) != 0) {
+        error = errno;
+    } else if (S_ISREG(st.st_mode)) {
+        char self[sizeof("/proc/self/fd/") + 12];
+        snprintf(self, sizeof(self), "/proc/self/fd/%d", object);
+        fd = open(self, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        error = errno;
+    }
+    close(object);
+    errno = error;
+    return fd;
+}
+
+int OpenValue(int DirectoryFd, const char* Relative, Trust How)
+{
+    // Non-blocking and no controlling terminal, should a sysfs file ever be
+    // anything else; sysfs files ignore both.
+    return How == CHECKED
+               ? OpenRegular(DirectoryFd, Relative)
+               : openat(DirectoryFd, Relative, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE_CAP], Trust How)
+{
+    const int fd = OpenValue(DirectoryFd, Relative, How);
     if (fd < 0) {
         return false;
     }
@@ -129,7 +155,9 @@ bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE
         // sysfs hands an attribute over whole: one read, and a full one is too long.
         got = read(fd, Text, sizeof(Text) - 1);
     } while (got < 0 && errno == EINTR);
+    const int error = got < 0 ? errno : 0;
     close(fd);
+    errno = error;
     if (got < 0 || static_cast<std::size_t>(got) == sizeof(Text) - 1) {
         return false;
     }
@@ -141,117 +169,25 @@ bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE
     return strlen(Text) == length;
 }
 
-void AppendPath(PathList* List, const char* Path)
-{
-    const std::size_t needed = strlen(Path) + 1;
-    if (List->OutOfMemory) {
-        return;
-    }
-    if (List->Capacity - List->Length < needed) {
-        std::size_t grown = List->Capacity == 0 ? 1024 : List->Capacity * 2;
-        while (grown - List->Length < needed) {
-            grown *= 2;
-        }
-        char* text = static_cast<char*>(realloc(List->Text, grown));
-        if (text == nullptr) {
-            List->OutOfMemory = true;
-            return;
-        }
-        List->Text = text;
-        List->Capacity = grown;
-    }
-    memcpy(List->Text + List->Length, Path, needed);
-    List->Length += needed;
-    ++List->Count;
-}
-
 bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail)
 {
     std::size_t length = 0;
     return Put(Out, &length, Head) && Put(Out, &length, Tail);
 }
 
-void FreePathList(PathList* List)
+void AddNumber(Numbers* Set, unsigned long long Number)
 {
-    free(List->Text);
-    *List = PathList{};
+    unsigned long long* added =
+        Set->OutOfMemory ? nullptr : AddItem(&Set->Items, &Set->Count, &Set->Capacity);
+    if (added == nullptr) {
+        Set->OutOfMemory = true;
+        return;
+    }
+    *added = Number;
 }
 
-void AddMember(Members* Set, unsigned long long Number)
+void FreeNumbers(Numbers* Set)
 {
-    if (Set->Count < MAX_MEMBERS) {
-        Set->Numbers[Set->Count++] = Number;
-    }
-}
-
-bool FormatMembers(char (&Path)[PATH_CAP], const char* Prefix, const unsigned long long* Numbers,
-                   std::size_t Count, const char* Suffix)
-{
-    for (std::size_t kept = Count; kept > 0; --kept) {
-        std::size_t length = 0;
-        bool fits = Put(Path, &length, Prefix);
-        if (kept == 1) {
-            fits = fits && Put(Path, &length, Numbers[0]);
-        } else {
-            fits = fits && Put(Path, &length, "{");
-            for (std::size_t i = 0; fits && i < kept;) {
-                std::size_t run = 1;
-                while (i + run < kept && Numbers[i + run] == Numbers[i] + run) {
-                    ++run;
-                }
-                run = run < RANGE_MIN ? 1 : run;
-                fits = (i == 0 || Put(Path, &length, ",")) && Put(Path, &length, Numbers[i]) &&
-                       (run == 1 ||
-                        (Put(Path, &length, "-") && Put(Path, &length, Numbers[i + run - 1])));
-                i += run;
-            }
-            fits = fits && Put(Path, &length, "}");
-        }
-        fits = fits && Put(Path, &length, Suffix);
-        // A single member too long for the core's buffer still goes: the core
-        // reports it as such.
-        if (fits && (length <= INTERFACE_PATH_MAX || kept == 1)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ParseMembers(const char* Path, MemberSet* Set)
-{
-    const char* open = strrchr(Path, '{');
-    const char* close = open != nullptr ? strchr(open, '}') : nullptr;
-    if (close == nullptr) {
-        return false;
-    }
-    Set->PrefixLength = static_cast<std::size_t>(open - Path);
-    Set->Suffix = close + 1;
-    Set->Count = 0;
-    // Numbers and ranges, comma-separated; the kernel's numbers are ints.
-    for (const char* at = open + 1; at < close;) {
-        char* end = nullptr;
-        if (strspn(at, "0123456789") == 0) {
-            return false;
-        }
-        const unsigned long long first = strtoull(at, &end, 10);
-        unsigned long long last = first;
-        if (*end == '-') {
-            if (strspn(end + 1, "0123456789") == 0) {
-                return false;
-            }
-            last = strtoull(end + 1, &end, 10);
-        }
-        if (last < first || last - first >= MAX_MEMBERS - Set->Count || last > INT32_MAX ||
-            (*end != ',' && end != close)) {
-            return false;
-        }
-        for (unsigned long long n = first; n <= last; ++n) {
-            Set->Numbers[Set->Count++] = n;
-        }
-        at = end == close ? close : end + 1;
-        if (end != close && at == close) {
-            return false; // a trailing comma
-        }
-    }
-    return Set->Count > 0;
+    free(Set->Items);
+    *Set = Numbers{};
 }

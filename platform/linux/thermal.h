@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/linux/win_codes.h"
 
@@ -15,10 +16,6 @@ constexpr char THERMAL_CLASS_ROOT[] = "/sys/class/thermal";
 constexpr char SENSOR_VARIABLE[] = "CPUTEMP_SENSOR";
 // Longest file path the layer builds, terminator included (Linux's PATH_MAX).
 constexpr std::size_t PATH_CAP = 4096;
-// Longest interface path the layer lists: what the core's path buffer holds.
-constexpr std::size_t INTERFACE_PATH_MAX = 255;
-// The most sensors one interface reads.
-constexpr std::size_t MAX_MEMBERS = 64;
 // Names, types and labels are a few words; a text that fills this is none.
 constexpr std::size_t ATTRIBUTE_CAP = 128;
 
@@ -73,56 +70,106 @@ struct IndexedEntry {
 bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
                  std::size_t* Count);
 
+// How a file is opened. The kernel's own trees hold only sysfs attributes,
+// opened as they are; what the user's path leads to is opened only once it is
+// known to be a regular file (OpenRegular).
+enum Trust { SYSFS, CHECKED };
+// Relative under DirectoryFd for reading, as Trust says; -1 with errno.
+int OpenValue(int DirectoryFd, const char* Relative, Trust How);
+// For reading, but only a regular file, decided on the object itself: it is
+// looked up once, without side effects (O_PATH), checked with fstat, and
+// that very object reopened through /proc/self/fd. Anything else fails with
+// ENOENT, as a missing file does, and is never opened for reading.
+int OpenRegular(int DirectoryFd, const char* Relative);
+// Whether Relative is a regular file, told without opening it for reading.
+bool IsRegular(int DirectoryFd, const char* Relative);
+// Errors that say the system ran out of something, not that a sensor is absent.
+bool Exhausted(int Errno);
+
 // A small attribute's text, read with one bounded read as sysfs serves it,
 // without its one trailing newline: false when it cannot be opened or read,
-// fills the buffer, or holds a NUL.
-bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE_CAP]);
+// fills the buffer, or holds a NUL. errno then tells why (0 for the text).
+bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE_CAP],
+                   Trust How = SYSFS);
 
-// Interface paths as UTF-8, each NUL-terminated, in a heap block that grows.
-struct PathList {
-    char* Text;
-    std::size_t Length; // bytes in use, terminators included
-    std::size_t Capacity;
-    std::size_t Count;
-    bool OutOfMemory; // set once a path could not be added
-};
-void AppendPath(PathList* List, const char* Path);
+// Appends one item to the malloc'd array *Items of *Count, growing it by
+// doubling; null, and nothing changed, when memory ran out.
+template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_t* Capacity)
+{
+    if (*Count == *Capacity) {
+        if (*Capacity > SIZE_MAX / 2 / sizeof(Item)) {
+            return nullptr;
+        }
+        const std::size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
+        auto* more = static_cast<Item*>(realloc(*Items, grown * sizeof(Item)));
+        if (more == nullptr) {
+            return nullptr;
+        }
+        *Items = more;
+        *Capacity = grown;
+    }
+    return &(*Items)[(*Count)++];
+}
+
 // Head and Tail in Out; false when they do not fit.
 bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail);
-void FreePathList(PathList* List);
 
-// The numbers of an interface's sensors (zones, channels, chips), ascending.
-struct Members {
-    unsigned long long Numbers[MAX_MEMBERS];
+// Numbers of sensors (zones, channels, chips) in a malloc'd array that grows.
+struct Numbers {
+    unsigned long long* Items;
     std::size_t Count;
+    std::size_t Capacity;
+    bool OutOfMemory; // set once a number could not be added
 };
-// Adds Number while there is room: the rest of a huge set is left out.
-void AddMember(Members* Set, unsigned long long Number);
+void AddNumber(Numbers* Set, unsigned long long Number);
+void FreeNumbers(Numbers* Set);
 
-// An interface that reads several sensors at their hottest: "<Prefix>{2-5,9}<Suffix>"
-// for <Prefix>2<Suffix> and the rest; one member is its plain path. Numbers
-// ascend; members that would take the path beyond INTERFACE_PATH_MAX are left
-// out, from the last. False when not even one fits PATH_CAP.
-bool FormatMembers(char (&Path)[PATH_CAP], const char* Prefix, const unsigned long long* Numbers,
-                   std::size_t Count, const char* Suffix);
-// The members of such a path (its last brace group), or false when it has none.
-struct MemberSet {
-    std::size_t PrefixLength;
-    const char* Suffix;
-    unsigned long long Numbers[MAX_MEMBERS];
-    std::size_t Count;
+// ---- Interfaces (interfaces.cpp).
+
+// An interface is a name, listed as its path, and the value files it reads
+// at their hottest: its members. A scan's interfaces are kept, members and
+// all, from the listing to the open; a name is never parsed back into members.
+struct Interface {
+    std::size_t Name;        // offset of its text in the table's Text
+    std::size_t FirstMember; // offset of the first member; the rest follow it
+    std::size_t MemberCount;
+    Trust How;
 };
-bool ParseMembers(const char* Path, MemberSet* Set);
+struct InterfaceTable {
+    char* Text; // NUL-terminated names and members
+    std::size_t Length;
+    std::size_t TextCapacity;
+    Interface* Items;
+    std::size_t Count;
+    std::size_t Capacity;
+    bool OutOfMemory; // set once the scan lost something for want of a resource
+};
+// A new interface of that name; the members added next are its own.
+void AddInterface(InterfaceTable* Table, const char* Name, Trust How);
+void AddInterfaceMember(InterfaceTable* Table, const char* Path);
+// An interface of the members <Prefix><N><MemberSuffix>, named after its first
+// as <Prefix><N><NameSuffix>.
+void AddNumberedInterface(InterfaceTable* Table, const char* Prefix, const Numbers& Set,
+                          const char* MemberSuffix, const char* NameSuffix, Trust How);
+void FreeInterfaceTable(InterfaceTable* Table);
+// Keeps a scan's table (taking it over) in place of the one kept before; the
+// kept one is freed by the next scan or at exit.
+void KeepInterfaces(InterfaceTable* Table);
+const InterfaceTable* KeptInterfaces();
+void DropKeptInterfaces();
 
 // ---- The two tiers and the user's sensor.
 
 // Tier 1: an interface per CPU package of the catalogued hwmon chips under Root.
-void ListCpuChips(const char* Root, PathList* List);
+void ListCpuChips(const char* Root, InterfaceTable* Table);
 // Tier 2: the CPU zones under Root: each package zone, else the cores and
 // clusters together, else the SoC zones together.
-void ListCpuZones(const char* Root, PathList* List);
+void ListCpuZones(const char* Root, InterfaceTable* Table);
+// The sensor the user named: a temperature file, a zone directory, or a chip
+// directory read at its catalogued channels, or all of them.
+void AddUserSensor(const char* Path, InterfaceTable* Table);
 // A chip directory the user named: its catalogued channels, or all of them.
-void AddChipDirectory(const char* Path, PathList* List);
+void AddChipDirectory(const char* Path, InterfaceTable* Table);
 
 // Where the interfaces of the CPU thermal class come from: the user's sensor
 // when Override is not null, else the CPU chips under HwmonRoot, else the CPU
@@ -133,13 +180,17 @@ struct SensorSources {
     const char* Override;
 };
 
-// The interface list as CM_Get_Device_Interface_ListW lays it out, in a malloc'd
-// block of *ListCch units that the caller frees.
-CONFIGRET BuildInterfaceList(const SensorSources* Sources, WCHAR** List, ULONG* ListCch);
-// The size query and the list query over Sources; see interface_list.cpp for how
-// the two share one scan.
+// The size query and the list query over Sources. The size query's scan is
+// kept for the list query after it, and the list query's for the opens after
+// it, until the next scan or the process's exit.
 CONFIGRET QueryInterfaceListSize(const SensorSources* Sources, ULONG* ListCch);
 CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG BufferCch);
+
+// The value files that opening Path reads, in a malloc'd array of *Count
+// descriptors: a listed interface's members, else Path itself (a directory:
+// its temp). Members that are absent are left out while another opens; a
+// resource error fails the whole.
+DWORD OpenInterface(const char* Path, int** Fds, std::size_t* Count);
 
 // ---- The thermal read (thermal_device.cpp).
 

@@ -1,7 +1,6 @@
 // File and device I/O for the thermal interfaces. Opening an interface opens
-// its temperature files: a zone's temp, a hwmon channel's input, or each of
-// the sensors an aggregate path names. The thermal read request reads them
-// afresh and answers the hottest of those that answer.
+// its temperature files (interfaces.cpp says which); the thermal read request
+// reads them afresh and answers the hottest of those that answer.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,17 +22,13 @@ constexpr std::size_t MAX_OPEN = 8;
 struct Sensor {
     bool Open;
     std::size_t Count;
-    int Fds[MAX_MEMBERS];
+    int* Fds; // malloc'd
 };
 thread_local Sensor Sensors[MAX_OPEN];
 
 constexpr std::int64_t ABSOLUTE_ZERO_MILLIDEGREES = 273150;
 constexpr std::int64_t MILLIDEGREES_PER_TENTH_KELVIN = 100;
 constexpr std::int64_t MAX_READING = 0xFFFFFFFF;
-
-// Non-blocking, so that a FIFO in a sensor's place cannot hang the run; sysfs
-// files ignore the flag.
-constexpr int SENSOR_OPEN_FLAGS = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 Sensor* SensorOf(HANDLE Handle)
 {
@@ -45,50 +40,6 @@ BOOL Fail(DWORD Error)
 {
     LastError = Error;
     return FALSE;
-}
-
-// A zone directory opens its temp file; anything else opens as it is. The
-// opens tell which it is, zones (the common case) first: no stat.
-int OpenSensor(const char* Path)
-{
-    char zoneTemp[PATH_CAP + sizeof("/temp")];
-    snprintf(zoneTemp, sizeof(zoneTemp), "%s/temp", Path);
-    const int fd = open(zoneTemp, SENSOR_OPEN_FLAGS);
-    return fd < 0 && errno == ENOTDIR ? open(Path, SENSOR_OPEN_FLAGS) : fd;
-}
-
-// The sensors of Path into Into: the one it names, or the members of its
-// brace group. A member that cannot be opened is left out while another can;
-// when none can, the first one's error.
-DWORD OpenSensors(const char* Path, Sensor* Into)
-{
-    Into->Count = 0;
-    const int fd = OpenSensor(Path);
-    const int openErrno = errno;
-    MemberSet members;
-    if (fd >= 0 || openErrno != ENOENT || !ParseMembers(Path, &members)) {
-        if (fd < 0) {
-            return ErrorFromOpenErrno(openErrno);
-        }
-        Into->Fds[Into->Count++] = fd;
-        return ERROR_SUCCESS;
-    }
-    DWORD first = ERROR_SUCCESS;
-    for (std::size_t i = 0; i < members.Count; ++i) {
-        char member[PATH_CAP];
-        const int length =
-            snprintf(member, sizeof(member), "%.*s%llu%s", static_cast<int>(members.PrefixLength),
-                     Path, members.Numbers[i], members.Suffix);
-        const int memberFd = length > 0 && static_cast<std::size_t>(length) < sizeof(member)
-                                 ? OpenSensor(member)
-                                 : -1;
-        if (memberFd >= 0) {
-            Into->Fds[Into->Count++] = memberFd;
-        } else if (first == ERROR_SUCCESS) {
-            first = length > 0 ? ErrorFromOpenErrno(errno) : ERROR_FILENAME_EXCED_RANGE;
-        }
-    }
-    return Into->Count > 0 ? ERROR_SUCCESS : first;
 }
 
 // One sensor's value, read afresh from its start (a sysfs attribute is sampled
@@ -172,6 +123,9 @@ DWORD ErrorFromOpenErrno(int Errno)
 
 DWORD ErrorFromReadErrno(int Errno)
 {
+    if (Errno == ENOMEM || Errno == ENOBUFS) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     return (Errno == EAGAIN || Errno == EWOULDBLOCK || Errno == ENODATA) ? ERROR_NOT_READY
                                                                          : ERROR_READ_FAULT;
 }
@@ -203,7 +157,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMod
     char path[PATH_CAP];
     DWORD error = Utf8FromUtf16(lpFileName, path);
     if (error == ERROR_SUCCESS) {
-        error = OpenSensors(path, &Sensors[slot]);
+        error = OpenInterface(path, &Sensors[slot].Fds, &Sensors[slot].Count);
     }
     if (error != ERROR_SUCCESS) {
         LastError = error;
@@ -235,12 +189,16 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     }
     // A sensor that does not answer is left out while another does; when none
-    // does, the first one's error.
+    // does, the first one's error. Memory that ran out fails the request: a
+    // reading without that sensor could be too low.
     DWORD first = ERROR_SUCCESS;
     std::size_t answered = 0;
     for (std::size_t i = 0; i < sensor->Count; ++i) {
         ULONG reading = 0;
         const DWORD error = ReadSensor(sensor->Fds[i], &reading);
+        if (error == ERROR_NOT_ENOUGH_MEMORY) {
+            return Fail(error);
+        }
         if (error != ERROR_SUCCESS) {
             first = first == ERROR_SUCCESS ? error : first;
             continue;
@@ -272,7 +230,7 @@ BOOL CloseHandle(HANDLE hObject)
     for (std::size_t i = 0; i < sensor->Count; ++i) {
         close(sensor->Fds[i]);
     }
-    sensor->Open = false;
-    sensor->Count = 0;
+    free(sensor->Fds);
+    *sensor = Sensor{};
     return TRUE;
 }

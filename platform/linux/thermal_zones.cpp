@@ -2,7 +2,8 @@
 // classes them. A package zone is an interface of its own; otherwise the zones
 // of the CPU's cores and clusters together are the one interface, read at the
 // hottest, and only where there are none the zones of the SoC as a whole. A
-// zone's interface path is its directory; opening it opens the zone's temp file.
+// zone's interface is named after its (first) directory, and reads its temp file.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,14 +13,14 @@
 
 #include "platform/linux/thermal.h"
 
-void ListCpuZones(const char* Root, PathList* List)
+void ListCpuZones(const char* Root, InterfaceTable* Table)
 {
     const int rootFd = open(Root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) {
-        return; // no thermal class: no zones
+        Table->OutOfMemory = Exhausted(errno); // else no thermal class: no zones
+        return;
     }
     char prefix[PATH_CAP];
-    char path[PATH_CAP];
     if (!JoinPath(prefix, Root, "/thermal_zone")) {
         close(rootFd);
         return;
@@ -27,10 +28,10 @@ void ListCpuZones(const char* Root, PathList* List)
     IndexedEntry* zones = nullptr;
     std::size_t count = 0;
     if (!ListIndexed(rootFd, "thermal_zone", "", &zones, &count)) {
-        List->OutOfMemory = true;
+        Table->OutOfMemory = true;
     }
-    Members cores{};
-    Members soc{};
+    Numbers cores{};
+    Numbers soc{};
     std::size_t packages = 0;
     for (std::size_t i = 0; i < count; ++i) {
         char relative[sizeof(IndexedEntry::Name) + sizeof("/type")];
@@ -38,30 +39,31 @@ void ListCpuZones(const char* Root, PathList* List)
         snprintf(relative, sizeof(relative), "%s/type", zones[i].Name);
         // No stat first: a zone entry that is not a directory fails this open.
         if (!ReadAttribute(rootFd, relative, type)) {
+            Table->OutOfMemory = Table->OutOfMemory || Exhausted(errno);
             continue;
         }
         switch (ClassifyZone(type)) {
         case CPU_PACKAGE:
-            if (FormatMembers(path, prefix, &zones[i].Number, 1, "")) {
-                AppendPath(List, path);
-                ++packages;
-            }
+            AddNumberedInterface(Table, prefix, Numbers{&zones[i].Number, 1, 1, false}, "/temp", "",
+                                 SYSFS);
+            ++packages;
             break;
         case CPU_CORES:
-            AddMember(&cores, zones[i].Number);
+            AddNumber(&cores, zones[i].Number);
             break;
         case CPU_SOC:
-            AddMember(&soc, zones[i].Number);
+            AddNumber(&soc, zones[i].Number);
             break;
         case NOT_CPU:
             break;
         }
     }
-    const Members& chosen = cores.Count > 0 ? cores : soc;
-    if (packages == 0 && chosen.Count > 0 &&
-        FormatMembers(path, prefix, chosen.Numbers, chosen.Count, "")) {
-        AppendPath(List, path);
+    Table->OutOfMemory = Table->OutOfMemory || cores.OutOfMemory || soc.OutOfMemory;
+    if (packages == 0) {
+        AddNumberedInterface(Table, prefix, cores.Count > 0 ? cores : soc, "/temp", "", SYSFS);
     }
+    FreeNumbers(&cores);
+    FreeNumbers(&soc);
     free(zones);
     close(rootFd);
 }

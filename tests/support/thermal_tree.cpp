@@ -4,7 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include <cstring>
+
 #include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -39,12 +45,10 @@ ThermalTree::ThermalTree(const std::vector<ZoneSpec>& Zones, bool WithClass,
             fs::create_directory_symlink("../../" + device, ClassDir() + "/" + zone.Name);
         }
         if (zone.Type) {
-            Write(directory + "/type", *zone.Type);
-            Watched_.emplace_back(directory + "/type", zone.Name + "/type");
+            Put(directory + "/type", *zone.Type, zone.Name + "/type");
         }
         if (zone.Temp) {
-            Write(directory + "/temp", *zone.Temp);
-            Watched_.emplace_back(directory + "/temp", zone.Name + "/temp");
+            Put(directory + "/temp", *zone.Temp, zone.Name + "/temp");
         }
     }
     if (!Chips.empty()) {
@@ -61,10 +65,7 @@ ThermalTree::ThermalTree(const std::vector<ZoneSpec>& Zones, bool WithClass,
         const std::string files = chip.OldLayout ? parent : directory;
         const std::string shown = chip.Name + (chip.OldLayout ? "/device/" : "/");
         for (const auto& [file, text] : chip.Files) {
-            Write(files + "/" + file, text);
-            if (IsWatched(file)) {
-                Watched_.emplace_back(files + "/" + file, shown + file);
-            }
+            Put(files + "/" + file, text, shown + file);
         }
     }
 }
@@ -84,6 +85,42 @@ void ThermalTree::Write(const std::string& Relative, const std::string& Text) co
     if (!out) {
         abort();
     }
+}
+
+void ThermalTree::Put(const std::string& Relative, const std::string& Text,
+                      const std::string& Shown)
+{
+    const std::string path = Root_ + "/" + Relative;
+    const std::string file = fs::path(Relative).filename().string();
+    if (Text == FIFO_FILE) {
+        if (mkfifo(path.c_str(), 0600) != 0) {
+            abort();
+        }
+    } else if (Text == SOCKET_FILE) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0 || path.size() >= sizeof(address.sun_path)) {
+            abort();
+        }
+        memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+            abort();
+        }
+        close(fd);
+    } else if (Text == DEVICE_FILE) {
+        if (mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+            fs::create_symlink("/dev/null", path);
+            return; // the real /dev/null: others' opens of it are no news
+        }
+    } else {
+        Write(Relative, Text);
+        if (IsWatched(file)) {
+            Watched_.emplace_back(Relative, Shown);
+        }
+        return;
+    }
+    Watched_.emplace_back(Relative, Shown);
 }
 
 void ThermalTree::WatchReads()

@@ -6,6 +6,17 @@
 #include <utility>
 #include <vector>
 
+// Texts that, as a file's content, make a file of another kind in its place:
+// a FIFO, a socket, or a character device (/dev/null's numbers; where this
+// process may not make one, a symbolic link to /dev/null). Opens of the FIFO,
+// the socket and the device are noted whatever their names.
+inline const std::string FIFO_FILE = "\x01"
+                                     "fifo";
+inline const std::string SOCKET_FILE = "\x01"
+                                       "socket";
+inline const std::string DEVICE_FILE = "\x01"
+                                       "device";
+
 struct ZoneSpec {
     std::string Name;                // e.g. "thermal_zone0"
     std::optional<std::string> Type; // the type file, written as is
@@ -35,9 +46,12 @@ class ThermalTree {
     std::string ClassDir() const { return Root_ + "/class/thermal"; }
     std::string HwmonDir() const { return Root_ + "/class/hwmon"; }
     void Write(const std::string& Relative, const std::string& Text) const;
+    // Writes Text, or makes the file a marker stands for; notes the files
+    // whose opens are watched as Shown.
+    void Put(const std::string& Relative, const std::string& Text, const std::string& Shown);
 
-    // From now on, note every open of a sensor value (*_input, a zone's temp)
-    // and of a zone's type.
+    // From now on, note every open of a sensor value (*_input, a zone's temp),
+    // of a zone's type, and of the files made from markers.
     void WatchReads();
     // What was opened since, in order, as "hwmon2/temp1_input" or "thermal_zone0/type".
     std::vector<std::string> Reads() const;
