@@ -122,11 +122,78 @@ TEST(Catalogue, RanksTheChannelsThatReadTheCpu)
         EXPECT_EQ(rank == NOT_RANKED || several, rank == NOT_RANKED || c.Several)
             << c.Chip << " \"" << c.Label << '"';
     }
-    for (const char* other : {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87",
-                              "cpu_thermal", "soc_thermal", "rp1_adc", "dell_smm", "thinkpad",
-                              "asusec", "peci_cputemp.cpu0", "coretemp2", "Coretemp", ""}) {
+    // Older and vendor kernels' spellings of the same names.
+    for (const auto& [vendor, mainline] :
+         {std::pair{"cpu-hwmon", "cpu_hwmon"}, {"ltq-cputemp", "ltq_cputemp"}}) {
+        EXPECT_EQ(FindChipRule(vendor), FindChipRule(mainline)) << vendor;
+        EXPECT_NE(FindChipRule(vendor), nullptr) << vendor;
+    }
+    for (const char* other :
+         {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87", "cpu_thermal", "soc_thermal",
+          "rp1_adc", "dell_smm", "thinkpad", "asusec", "peci_cputemp.cpu0", "coretemp2", "Coretemp",
+          "cpu_hwmon-", "120e0000-tmon", ""}) {
         EXPECT_EQ(FindChipRule(other), nullptr) << '"' << other << '"';
     }
+}
+
+TEST(Topology, TellsTheDieOfAChipsDevice)
+{
+    const std::pair<const char*, long> cases[] = {
+        {"coretemp.0", 0},
+        {"coretemp.13", 13},
+        {"0000:00:18.3", 0},
+        {"0000:00:1f.3", 7},
+        {"0000:00:17.3", -1},
+        {"0000:00:18.3x", -1},
+        {"APMC0D29:01", 1},
+        {"coretemp.", -1},
+        {"coretemp.x1", -1},
+        {"platform", -1},
+        {"", -1},
+    };
+    for (const auto& [device, die] : cases) {
+        EXPECT_EQ(DieOfDevice(device), die) << '"' << device << '"';
+    }
+}
+
+struct PackagesCase {
+    const char* Name;
+    std::vector<std::pair<std::string, std::string>> Files; // under the CPU root
+    std::size_t Packages;
+};
+
+// One read of a package's CPU list per package, however the CPUs are numbered.
+TEST(Topology, CountsThePackagesOfTheOnlineCpus)
+{
+    const PackagesCase cases[] = {
+        {"one", {{"online", "0-3\n"}, {"cpu0/topology/package_cpus_list", "0-3\n"}}, 1},
+        {"two, threads numbered after the cores",
+         {{"online", "0-7\n"},
+          {"cpu0/topology/package_cpus_list", "0-1,4-5\n"},
+          {"cpu2/topology/package_cpus_list", "2-3,6-7\n"}},
+         2},
+        {"before Linux 5.7",
+         {{"online", "0-1\n"},
+          {"cpu0/topology/core_siblings_list", "0\n"},
+          {"cpu1/topology/core_siblings_list", "1\n"}},
+         2},
+        {"a CPU offline", {{"online", "0,2\n"}, {"cpu0/topology/package_cpus_list", "0-3\n"}}, 1},
+        {"a list that leaves out its own CPU",
+         {{"online", "0-1\n"}, {"cpu0/topology/package_cpus_list", "1\n"}},
+         0},
+        {"no list", {{"online", "0-1\n"}, {"cpu0/topology/package_cpus_list", "0\n"}}, 0},
+        {"a malformed list", {{"online", "0-\n"}}, 0},
+        {"nothing", {}, 0},
+    };
+    for (const PackagesCase& c : cases) {
+        const ThermalTree tree({});
+        std::filesystem::create_directories(tree.Root() + "/cpu");
+        for (const auto& [file, text] : c.Files) {
+            tree.Write("cpu/" + file, text);
+        }
+        EXPECT_EQ(CountPackages((tree.Root() + "/cpu").c_str()), c.Packages) << c.Name;
+    }
+    EXPECT_EQ(CountPackages(nullptr), 0U);
 }
 
 struct TextCase {
@@ -314,8 +381,9 @@ ChipSpec CatalogueChip(const std::string& Name, const std::string& Kind,
     return chip;
 }
 
-// Chips in ascending number, each a package; per-core chips together, after
-// them; a chip whose channels are packages, an interface per channel.
+// Chips in ascending number, each a package, a driver's chips where its first
+// is; per-core chips together; a chip whose channels are packages, an
+// interface per channel. With no topology to tell, a chip per die is a package.
 TEST(InterfaceList, ChipsMakeOneInterfacePerPackage)
 {
     const ThermalTree tree(
@@ -334,11 +402,11 @@ TEST(InterfaceList, ChipsMakeOneInterfacePerPackage)
          // Read from another file than the other per-core chips: not one of them.
          CatalogueChip("hwmon12", "via_cputemp", {{1, "Core 2"}})});
     const std::string dir = tree.HwmonDir();
-    EXPECT_EQ(ListOf(tree), Listed({dir + "/hwmon2/temp2_input", dir + "/hwmon4/device/temp1_input",
-                                    dir + "/hwmon8/temp1_input", dir + "/hwmon8/temp2_input",
-                                    dir + "/hwmon9/temp2_input", dir + "/hwmon10/temp1_input",
-                                    dir + "/hwmon11/temp1_input", dir + "/hwmon12/temp1_input",
-                                    dir + "/hwmon6/device/temp1_input"}));
+    EXPECT_EQ(ListOf(tree), Listed({dir + "/hwmon2/temp2_input", dir + "/hwmon9/temp2_input",
+                                    dir + "/hwmon4/device/temp1_input",
+                                    dir + "/hwmon6/device/temp1_input", dir + "/hwmon8/temp1_input",
+                                    dir + "/hwmon8/temp2_input", dir + "/hwmon10/temp1_input",
+                                    dir + "/hwmon11/temp1_input", dir + "/hwmon12/temp1_input"}));
 }
 
 TEST(InterfaceList, TheUsersSensorAloneWhenItExists)

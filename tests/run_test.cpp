@@ -230,15 +230,16 @@ INSTANTIATE_TEST_SUITE_P(Runs, ScriptedRunTest, testing::ValuesIn(SCRIPTED_RUNS)
 // The Linux binary as users run it, with a sysfs tree of our own on /sys.
 struct LinuxRun {
     const char* Name;
-    std::vector<ZoneSpec> Zones;
-    std::vector<ChipSpec> Chips;
-    std::optional<std::string> Sensor; // CPUTEMP_SENSOR
+    std::vector<ZoneSpec> Zones = {};
+    std::vector<ChipSpec> Chips = {};
+    std::optional<std::string> Sensor = {}; // CPUTEMP_SENSOR
     std::string Output;
     int Status;
     // Every sensor value and zone type the run opened, in order: only what the
     // rule needs, each once, and no value but the one reported.
     std::vector<std::string> Reads;
     bool WithClass = true;
+    std::vector<std::pair<std::string, std::string>> Files = {}; // more, under /sys
 };
 
 ZoneSpec Zone(const std::string& Name, const std::string& Type, const std::string& Temp)
@@ -323,6 +324,35 @@ const ChipSpec INTEL_PACKAGE = Chip("hwmon6", "coretemp",
                                      {3, "Core 1", "44000"},
                                      {6, "Core 4", "46000"}},
                                     "platform/coretemp.0");
+
+// The CPU topology of Packages packages of Cpus CPUs each, numbered package
+// by package.
+std::vector<std::pair<std::string, std::string>> Topology(int Packages, int Cpus)
+{
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"devices/system/cpu/online", "0-" + std::to_string(Packages * Cpus - 1) + "\n"}};
+    for (int cpu = 0; cpu < Packages * Cpus; ++cpu) {
+        const int first = cpu / Cpus * Cpus;
+        files.emplace_back("devices/system/cpu/cpu" + std::to_string(cpu) +
+                               "/topology/package_cpus_list",
+                           std::to_string(first) + "-" + std::to_string(first + Cpus - 1) + "\n");
+    }
+    return files;
+}
+
+// AMD's chips of a die each, on the northbridge functions 0000:00:18.3 and on,
+// the Nth die's Tctl at Temps[N]; hwmonN numbers them from 3, last die first.
+std::vector<ChipSpec> AmdDies(const std::vector<const char*>& Temps)
+{
+    std::vector<ChipSpec> chips;
+    for (std::size_t die = 0; die < Temps.size(); ++die) {
+        char function[16];
+        snprintf(function, sizeof(function), "0000:00:%02zx.3", 0x18 + die);
+        chips.push_back(Chip("hwmon" + std::to_string(3 + Temps.size() - 1 - die), "k10temp",
+                             {{1, "Tctl", Temps[die]}}, "pci0000:00/" + std::string(function)));
+    }
+    return chips;
+}
 
 const LinuxRun LINUX_RUNS[] = {
     {"NoThermalClass", {}, {}, {}, NO_INTERFACE, -273, {}, false},
@@ -544,6 +574,47 @@ const LinuxRun LINUX_RUNS[] = {
      std::string(SEVERAL) + "CPU Temp: 55 C\n",
      55,
      {"hwmon0/temp1_input"}},
+    // A package is one interface whatever its driver registers: the two PVT
+    // chips of one SoC (ESWIN EIC7700X on the HiFive Premier P550)...
+    {.Name = "TwoPvtChipsOfOneSoc",
+     .Chips = {Chip("hwmon0", "pvt", {{1, "CPU Core Temperature", "42200"}}, "platform/pvt0"),
+               Chip("hwmon1", "pvt", {{1, "CPU Core Temperature", "40800"}}, "platform/pvt1")},
+     .Output = "CPU Temp: 42 C\n",
+     .Status = 42,
+     .Reads = {"hwmon0/temp1_input", "hwmon1/temp1_input"}},
+    // ... the two dies of a Threadripper 1950X, the hotter...
+    {.Name = "ThreadripperTwoDies",
+     .Chips = AmdDies({"61000", "66500"}),
+     .Output = "CPU Temp: 66 C\n",
+     .Status = 66,
+     .Reads = {"hwmon3/temp1_input", "hwmon4/temp1_input"},
+     .Files = Topology(1, 32)},
+    // ... and two sockets of four dies each (EPYC 7601): the warning, then
+    // socket 0 at its hottest die.
+    {.Name = "EpycTwoSocketsOfFourDies",
+     .Chips = AmdDies({"50000", "52000", "55000", "51000", "60000", "61000", "62000", "63000"}),
+     .Output = std::string(SEVERAL) + "CPU Temp: 55 C\n",
+     .Status = 55,
+     .Reads = {"hwmon7/temp1_input", "hwmon8/temp1_input", "hwmon9/temp1_input",
+               "hwmon10/temp1_input"},
+     .Files = Topology(2, 8)},
+    // Without the topology each die stays a package, as before: the first chip.
+    {.Name = "DiesWithoutTopology",
+     .Chips = AmdDies({"61000", "66500"}),
+     .Output = std::string(SEVERAL) + "CPU Temp: 66 C\n",
+     .Status = 66,
+     .Reads = {"hwmon3/temp1_input"}},
+    // Vendor kernels' names: Loongson's LoongArch 4.19 and StarFive's 5.15.
+    {.Name = "LoongsonVendorKernel",
+     .Chips = {Chip("hwmon0", "cpu-hwmon", {{1, "CPU 0 Temperature", "48000"}})},
+     .Output = "CPU Temp: 48 C\n",
+     .Status = 48,
+     .Reads = {"hwmon0/temp1_input"}},
+    {.Name = "VisionFive2VendorKernel",
+     .Chips = {Chip("hwmon0", "120e0000.tmon", {{1, nullptr, "52000"}}, "platform/120e0000.tmon")},
+     .Output = "CPU Temp: 52 C\n",
+     .Status = 52,
+     .Reads = {"hwmon0/temp1_input"}},
     // A POWER machine of more than 64 cores: every core is read.
     {"IbmPowerManyCores",
      {},
@@ -881,6 +952,9 @@ TEST_P(LinuxRunTest, ReportsTheCpuSensor)
     }
     const LinuxRun& r = std::get<1>(GetParam());
     ThermalTree tree(r.Zones, r.WithClass, r.Chips);
+    for (const auto& [file, text] : r.Files) {
+        tree.Write(file, text);
+    }
     tree.WatchReads();
     std::vector<std::string> environment;
     if (r.Sensor) {

@@ -161,41 +161,55 @@ constexpr LabelRule CPU_HWMON[] = {{{Match::Numbered, "CPU # Temperature"}, 0, t
 constexpr LabelRule BT1_PVT[] = {{{Match::Exact, "CPU Core Temperature"}, 0, false}};
 
 constexpr ChipRule CHIPS[] = {
-    // drivers/hwmon/coretemp.c: Intel, a chip per package.
-    {"coretemp", CORETEMP, CountOf(CORETEMP), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
-    // drivers/hwmon/k10temp.c: AMD K10 to Zen 5 and Hygon, a chip per node;
-    // families before Zen label nothing, and temp1 is then Tctl.
-    {"k10temp", K10TEMP, CountOf(K10TEMP), false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    // zenpower, the out-of-tree driver for AMD Zen that stands in for k10temp.
-    {"zenpower", ZENPOWER, CountOf(ZENPOWER), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
-    // drivers/hwmon/k8temp.c: AMD K8, up to two cores and two places each, unlabelled.
-    {"k8temp", nullptr, 0, false, ALL_ARE_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/coretemp.c: Intel, a chip per die (coretemp.N, N the
+    // logical die, numbered package by package), which is the package on
+    // all but multi-die parts.
+    {"coretemp", CORETEMP, CountOf(CORETEMP), false, NONE_IS_CPU, CHIP_PER_DIE},
+    // drivers/hwmon/k10temp.c: AMD K10 to Zen 5 and Hygon, a chip per node,
+    // each on its northbridge's function 3 (0000:00:18.3 for node 0, 19.3 for
+    // node 1 and on, numbered socket by socket): a die of a Zen or Zen+ part
+    // of several, else a package. Families before Zen label nothing, and
+    // temp1 is then Tctl.
+    {"k10temp", K10TEMP, CountOf(K10TEMP), false, TEMP1_IS_CPU, CHIP_PER_DIE},
+    // zenpower, the out-of-tree driver for AMD Zen that stands in for k10temp,
+    // on the same functions.
+    {"zenpower", ZENPOWER, CountOf(ZENPOWER), false, NONE_IS_CPU, CHIP_PER_DIE},
+    // drivers/hwmon/k8temp.c: AMD K8, a chip per node on its function 3, up to
+    // two cores and two places each, unlabelled.
+    {"k8temp", nullptr, 0, false, ALL_ARE_CPU, CHIP_PER_DIE},
     // drivers/hwmon/via-cputemp.c: VIA C7, Nano and Centaur, a chip per core.
     {"via_cputemp", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_CORE},
-    // drivers/hwmon/xgene-hwmon.c: Ampere eMAG and Altra.
-    {"apm_xgene", APM_XGENE, CountOf(APM_XGENE), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/xgene-hwmon.c: Ampere eMAG and Altra, a chip per socket
+    // (APMC0D29:00, :01).
+    {"apm_xgene", APM_XGENE, CountOf(APM_XGENE), false, NONE_IS_CPU, CHIP_PER_DIE},
     // drivers/hwmon/ibmpowernv.c: IBM POWER, one chip for the machine, whose
     // firmware labels each core's sensor "Core N".
     {"ibmpowernv", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
-    // drivers/platform/mips/cpu_hwmon.c: Loongson-3, a channel per package.
+    // drivers/platform/mips/cpu_hwmon.c: Loongson-3, a channel per package;
+    // the LoongArch vendor kernels (4.19) of the 3A5000 and 3A6000 desktops
+    // name it cpu-hwmon, which the comparison of names takes too.
     {"cpu_hwmon", CPU_HWMON, CountOf(CPU_HWMON), false, NONE_IS_CPU, CHANNEL_PER_PACKAGE},
-    // drivers/hwmon/bt1-pvt.c: Baikal-T1.
-    {"pvt", BT1_PVT, CountOf(BT1_PVT), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    // drivers/hwmon/bt1-pvt.c: Baikal-T1; the ESWIN EIC7700X (HiFive Premier
+    // P550) registers two of them, both labelled as the CPU's.
+    {"pvt", BT1_PVT, CountOf(BT1_PVT), false, NONE_IS_CPU, SOC_CHIPS},
     // SoCs whose one sensor is the die's, in temp1: drivers/hwmon/sfctemp.c
     // (StarFive JH7100, JH7110), ltq-cputemp.c (Lantiq xRX200), sparx5-temp.c
     // (Microchip Sparx5), lan966x-hwmon.c (Microchip LAN966x), as370-hwmon.c
     // (Synaptics AS370), and sg2042-mcu.c (Sophgo SG2042, as the board's
     // controller reads it; temp2 is the board).
-    {"sfctemp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    {"ltq_cputemp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    {"s5_temp", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    {"lan966x_hwmon", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    {"as370", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
-    {"sg2042_mcu", nullptr, 0, false, TEMP1_IS_CPU, CHIP_PER_PACKAGE},
+    {"sfctemp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    // The JH7110's sensor as StarFive's 5.15 vendor kernel (the VisionFive 2's
+    // stock image) names it: after its device's address and node.
+    {"120e0000.tmon", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {"ltq_cputemp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {"s5_temp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {"lan966x_hwmon", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {"as370", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {"sg2042_mcu", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
     // drivers/hwmon/scmi-hwmon.c, scpi-hwmon.c: the firmware's sensors, named
     // by the firmware ("big_cluster", "SoC", "aml_thermal").
-    {"scmi_sensors", nullptr, 0, true, NONE_IS_CPU, CHIP_PER_PACKAGE},
-    {"scpi_sensors", nullptr, 0, true, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    {"scmi_sensors", nullptr, 0, true, NONE_IS_CPU, SOC_CHIPS},
+    {"scpi_sensors", nullptr, 0, true, NONE_IS_CPU, SOC_CHIPS},
 };
 
 } // namespace
@@ -220,11 +234,24 @@ SensorClass ClassifyZone(const char* Type)
 const ChipRule* FindChipRule(const char* Name)
 {
     for (const ChipRule& rule : CHIPS) {
-        if (strcmp(rule.Name, Name) == 0) {
+        std::size_t i = 0;
+        for (; rule.Name[i] != 0; ++i) {
+            const char c = Name[i] == '-' ? '_' : Name[i];
+            if (c != rule.Name[i]) {
+                break;
+            }
+        }
+        if (rule.Name[i] == 0 && Name[i] == 0) {
             return &rule;
         }
     }
     return nullptr;
+}
+
+const ChipRule* ChipRules(std::size_t* Count)
+{
+    *Count = sizeof(CHIPS) / sizeof(CHIPS[0]);
+    return CHIPS;
 }
 
 int RankLabel(const ChipRule* Rule, const char* Label, bool* Several)

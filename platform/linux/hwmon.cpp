@@ -93,13 +93,22 @@ bool ReadChipName(int RootFd, const char* Name, Trust How, char (&Chip)[64],
     return false;
 }
 
-// Chips of a driver that registers one per core, gathered into one interface
-// named after the first: hwmon3/temp1_input for hwmon3 to hwmon6. Each is read
-// at the same place in its chip.
-struct CoreGroup {
+// The chips that list as the CPU's, each with its chosen channels as the
+// members of an interface of its own in Chosen, in chip order. Whether a chip
+// is a package, a part of one or several depends on its driver's other chips:
+// the interfaces are made once every chip has been seen.
+struct SeenChip {
     const ChipRule* Rule;
-    char Leaf[64]; // "/temp1_input" or "/device/temp1_input"
-    Numbers Chips;
+    char Name[sizeof(IndexedEntry::Name)]; // hwmonN
+    char Leaf[64];      // where in the chip it is read: "/temp1_input", "/device/temp2_input"
+    std::size_t Chosen; // its interface in SeenChips::Chosen
+    bool Done;
+};
+struct SeenChips {
+    InterfaceTable Chosen;
+    SeenChip* Items;
+    std::size_t Count;
+    std::size_t Capacity;
 };
 
 // The chosen channels of the chip whose files are in Directory, one interface.
@@ -111,8 +120,8 @@ void AddChannels(const char* Directory, const Numbers& Set, Trust How, Interface
     }
 }
 
-// The interfaces of chip Name (hwmonN) under Root, or its part in a CoreGroup.
-void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup* Group,
+// Chip Entry (hwmonN) under Root, when it is the CPU's, into Seen.
+void SeeChip(const char* Root, int RootFd, const IndexedEntry& Entry, SeenChips* Seen,
              InterfaceTable* Table)
 {
     char chip[64];
@@ -136,37 +145,150 @@ void AddChip(const char* Root, int RootFd, const IndexedEntry& Entry, CoreGroup*
     char directory[PATH_CAP];
     char relative[sizeof(chip) + 1];
     snprintf(relative, sizeof(relative), "/%s", chip);
+    const std::size_t before = Seen->Chosen.Count;
     if (!complete) {
         Table->OutOfMemory = true;
-    } else if (chosen.Count == 0 || !JoinPath(directory, Root, relative)) {
-        // no channel of the CPU's, or a path longer than any
-    } else if (rule->Group == CHIP_PER_PACKAGE) {
-        AddChannels(directory, chosen, SYSFS, Table);
-    } else if (rule->Group == CHANNEL_PER_PACKAGE) {
-        for (std::size_t i = 0; i < chosen.Count; ++i) {
-            AddChannels(directory, Numbers{&chosen.Items[i], 1, 1, false}, SYSFS, Table);
-        }
-    } else {
-        char leaf[sizeof(CoreGroup::Leaf)];
-        snprintf(leaf, sizeof(leaf), "%s/temp%llu_input", chip + strcspn(chip, "/"),
+    } else if (chosen.Count > 0 && JoinPath(directory, Root, relative)) {
+        AddChannels(directory, chosen, SYSFS, &Seen->Chosen);
+    }
+    SeenChip* seen = Seen->Chosen.Count > before
+                         ? AddItem(&Seen->Items, &Seen->Count, &Seen->Capacity)
+                         : nullptr;
+    if (seen != nullptr) {
+        *seen = SeenChip{rule, {}, {}, before, false};
+        memcpy(seen->Name, Entry.Name, sizeof(seen->Name));
+        snprintf(seen->Leaf, sizeof(seen->Leaf), "%s/temp%llu_input", chip + strcspn(chip, "/"),
                  chosen.Items[0]);
-        if (Group->Rule == nullptr) {
-            Group->Rule = rule;
-            memcpy(Group->Leaf, leaf, sizeof(leaf));
-        }
-        // Another driver's, or read elsewhere: an interface of its own.
-        if (Group->Rule != rule || strcmp(Group->Leaf, leaf) != 0) {
-            AddChannels(directory, chosen, SYSFS, Table);
-        } else {
-            AddNumber(&Group->Chips, Entry.Number);
-        }
+    } else if (Seen->Chosen.Count > before) {
+        Table->OutOfMemory = true;
     }
     FreeNumbers(&chosen);
 }
 
+// The members of seen chip I into the interface begun last in Table; each an
+// interface of its own when Apart.
+void CopyMembers(const SeenChips& Seen, std::size_t I, bool Apart, InterfaceTable* Table)
+{
+    const Interface& from = Seen.Chosen.Items[Seen.Items[I].Chosen];
+    const char* member = Seen.Chosen.Text + from.FirstMember;
+    for (std::size_t m = 0; m < from.MemberCount; ++m, member += strlen(member) + 1) {
+        if (Apart) {
+            AddInterface(Table, member, SYSFS);
+        }
+        AddInterfaceMember(Table, member);
+    }
+}
+
+// The name of seen chip I's own interface: its first member.
+const char* NameOf(const SeenChips& Seen, std::size_t I)
+{
+    return Seen.Chosen.Text + Seen.Chosen.Items[Seen.Items[I].Chosen].Name;
+}
+
+// Whether seen chips I and J are read together whatever the topology.
+bool SameGroup(const SeenChip& I, const SeenChip& J)
+{
+    return I.Rule == J.Rule && (I.Rule->Group != CHIP_PER_CORE || strcmp(I.Leaf, J.Leaf) == 0);
+}
+
+// The die each chip of Group measures, from its device link; false unless
+// they are 0 to Count - 1, each once.
+bool ReadDies(int RootFd, const SeenChips& Seen, const std::size_t* Group, std::size_t Count,
+              long* Dies)
+{
+    for (std::size_t g = 0; g < Count; ++g) {
+        char link[sizeof(SeenChip::Name) + sizeof("/device")];
+        char target[PATH_CAP];
+        snprintf(link, sizeof(link), "%s/device", Seen.Items[Group[g]].Name);
+        const ssize_t length = readlinkat(RootFd, link, target, sizeof(target) - 1);
+        if (length <= 0) {
+            return false;
+        }
+        target[length] = 0;
+        const char* slash = strrchr(target, '/');
+        Dies[g] = DieOfDevice(slash != nullptr ? slash + 1 : target);
+        if (Dies[g] < 0 || static_cast<std::size_t>(Dies[g]) >= Count) {
+            return false;
+        }
+        for (std::size_t other = 0; other < g; ++other) {
+            if (Dies[other] == Dies[g]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The interfaces of the seen chips, each group where its first chip is: a
+// chip of a package its own; a driver's chips per core or of the SoC one; a
+// driver's chips per die one per package where the topology tells which;
+// else each chip its own.
+void ListSeenChips(int RootFd, const char* CpuRoot, SeenChips* Seen, InterfaceTable* Table)
+{
+    std::size_t* group = static_cast<std::size_t*>(malloc((Seen->Count + 1) * sizeof(std::size_t)));
+    long* dies = static_cast<long*>(malloc((Seen->Count + 1) * sizeof(long)));
+    std::size_t packages = 0;
+    bool counted = false;
+    Table->OutOfMemory = Table->OutOfMemory || group == nullptr || dies == nullptr;
+    for (std::size_t i = 0; !Table->OutOfMemory && i < Seen->Count; ++i) {
+        SeenChip& first = Seen->Items[i];
+        if (first.Done) {
+            continue;
+        }
+        std::size_t count = 0;
+        for (std::size_t j = i; j < Seen->Count; ++j) {
+            const bool together = j == i || (first.Rule->Group != CHIP_PER_PACKAGE &&
+                                             first.Rule->Group != CHANNEL_PER_PACKAGE &&
+                                             SameGroup(first, Seen->Items[j]));
+            if (together && !Seen->Items[j].Done) {
+                Seen->Items[j].Done = true;
+                group[count++] = j;
+            }
+        }
+        const Grouping kind = first.Rule->Group;
+        if (kind == CHIP_PER_DIE && count > 1 && !counted) {
+            packages = CountPackages(CpuRoot);
+            counted = true;
+        }
+        const bool byPackage = kind == CHIP_PER_DIE && count > 1 && packages > 0 &&
+                               count % packages == 0 && ReadDies(RootFd, *Seen, group, count, dies);
+        if (kind == CHIP_PER_DIE && count > 1 && !byPackage) {
+            for (std::size_t g = 0; g < count; ++g) { // the topology cannot be told
+                AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
+                CopyMembers(*Seen, group[g], false, Table);
+            }
+        } else if (byPackage) {
+            const std::size_t perPackage = count / packages;
+            for (std::size_t package = 0; package < packages; ++package) {
+                bool begun = false;
+                for (std::size_t g = 0; g < count; ++g) {
+                    if (static_cast<std::size_t>(dies[g]) / perPackage != package) {
+                        continue;
+                    }
+                    if (!begun) {
+                        AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
+                        begun = true;
+                    }
+                    CopyMembers(*Seen, group[g], false, Table);
+                }
+            }
+        } else {
+            const bool apart = kind == CHANNEL_PER_PACKAGE;
+            if (!apart) {
+                AddInterface(Table, NameOf(*Seen, i), SYSFS);
+            }
+            for (std::size_t g = 0; g < count; ++g) {
+                CopyMembers(*Seen, group[g], apart, Table);
+            }
+        }
+    }
+    free(group);
+    free(dies);
+}
+
 } // namespace
 
-void ListCpuChips(const char* Root, InterfaceTable* Table)
+void ListCpuChips(const char* Root, const char* CpuRoot, InterfaceTable* Table)
 {
     const int rootFd = open(Root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) {
@@ -178,17 +300,14 @@ void ListCpuChips(const char* Root, InterfaceTable* Table)
     if (!ListIndexed(rootFd, "hwmon", "", &chips, &count)) {
         Table->OutOfMemory = true;
     }
-    CoreGroup group{};
+    SeenChips seen{};
     for (std::size_t i = 0; i < count; ++i) {
-        AddChip(Root, rootFd, chips[i], &group, Table);
+        SeeChip(Root, rootFd, chips[i], &seen, Table);
     }
-    char prefix[PATH_CAP];
-    if (group.Chips.OutOfMemory) {
-        Table->OutOfMemory = true;
-    } else if (group.Chips.Count > 0 && JoinPath(prefix, Root, "/hwmon")) {
-        AddNumberedInterface(Table, prefix, group.Chips, group.Leaf, group.Leaf, SYSFS);
-    }
-    FreeNumbers(&group.Chips);
+    Table->OutOfMemory = Table->OutOfMemory || seen.Chosen.OutOfMemory;
+    ListSeenChips(rootFd, CpuRoot, &seen, Table);
+    FreeInterfaceTable(&seen.Chosen);
+    free(seen.Items);
     free(chips);
     close(rootFd);
 }

@@ -47,7 +47,7 @@ SensorSources SystemSources()
     // would make it a reader of files its user may not read.
     const char* sensor = secure_getenv(SENSOR_VARIABLE);
     return {HWMON_CLASS_ROOT, THERMAL_CLASS_ROOT,
-            sensor != nullptr && sensor[0] != 0 ? sensor : nullptr};
+            sensor != nullptr && sensor[0] != 0 ? sensor : nullptr, CPU_TOPOLOGY_ROOT};
 }
 
 } // namespace
@@ -104,7 +104,7 @@ CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
     if (Sources->Override != nullptr) {
         AddUserSensor(Sources->Override, &table);
     } else {
-        ListCpuChips(Sources->HwmonRoot, &table);
+        ListCpuChips(Sources->HwmonRoot, Sources->CpuRoot, &table);
         if (table.Count == 0 && !table.OutOfMemory) {
             ListCpuZones(Sources->ThermalRoot, &table);
         }

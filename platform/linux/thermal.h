@@ -33,10 +33,14 @@ SensorClass ClassifyZone(const char* Type);
 
 // What a chip's channels stand for when none of them has a label.
 enum Unlabelled { NONE_IS_CPU, TEMP1_IS_CPU, ALL_ARE_CPU };
-// How a chip's channels map to packages.
+// How a driver's chips and channels map to packages.
 enum Grouping {
     CHIP_PER_PACKAGE, // the chip's chosen channels are one interface
-    CHIP_PER_CORE,    // every chip of the name together are one interface
+    // A chip per package, or per die of one: the chips of one package are one
+    // interface, where the CPU topology tells which those are.
+    CHIP_PER_DIE,
+    CHIP_PER_CORE, // every chip of the name, read at the same channel, one interface
+    SOC_CHIPS,     // every chip of the name measures the one SoC: one interface
     CHANNEL_PER_PACKAGE,
 };
 struct LabelRule;
@@ -49,7 +53,11 @@ struct ChipRule {
     Grouping Group;
 };
 // The rule for a chip of this name, or null when its chip is not the CPU's.
+// '-' and '_' are the same character: older and vendor kernels allowed '-'
+// in names where mainline now writes '_'.
 const ChipRule* FindChipRule(const char* Name);
+// The catalogue's rules, Count of them.
+const ChipRule* ChipRules(std::size_t* Count);
 // How well a channel's label marks the CPU reading: 0 is the best, a higher
 // rank is taken only when no channel ranks better, NOT_RANKED never. Several
 // channels of one rank are read together (cores) or only the first of them
@@ -160,8 +168,10 @@ void DropKeptInterfaces();
 
 // ---- The two tiers and the user's sensor.
 
-// Tier 1: an interface per CPU package of the catalogued hwmon chips under Root.
-void ListCpuChips(const char* Root, InterfaceTable* Table);
+// Tier 1: an interface per CPU package of the catalogued hwmon chips under
+// Root; CpuRoot (may be null) holds the CPU topology, read only when a driver
+// of a chip per die has several chips.
+void ListCpuChips(const char* Root, const char* CpuRoot, InterfaceTable* Table);
 // Tier 2: the CPU zones under Root: each package zone, else the cores and
 // clusters together, else the SoC zones together.
 void ListCpuZones(const char* Root, InterfaceTable* Table);
@@ -178,7 +188,20 @@ struct SensorSources {
     const char* HwmonRoot;
     const char* ThermalRoot;
     const char* Override;
+    const char* CpuRoot = nullptr; // the CPU topology; none: each chip a package
 };
+
+// ---- The CPU topology (topology.cpp).
+
+// Where the kernel tells the CPUs' packages.
+constexpr char CPU_TOPOLOGY_ROOT[] = "/sys/devices/system/cpu";
+// The number of physical packages the online CPUs are in, or 0 when it cannot
+// be told.
+std::size_t CountPackages(const char* CpuRoot);
+// The die a chip measures, from the name of its device: coretemp.N and
+// APMC0D29:NN count dies (or packages) from 0, and AMD's northbridge function
+// 0000:00:SS.3 is the die of node SS - 18h. -1 when the name tells none.
+long DieOfDevice(const char* DeviceName);
 
 // The size query and the list query over Sources. The size query's scan is
 // kept for the list query after it, and the list query's for the opens after

@@ -61,7 +61,8 @@ ThermalTree::ThermalTree(const std::vector<ZoneSpec>& Zones, bool WithClass,
         const std::string directory = parent + "/hwmon/" + chip.Name;
         fs::create_directories(Root_ + "/" + directory);
         fs::create_directory_symlink("../../" + directory, HwmonDir() + "/" + chip.Name);
-        fs::create_directory_symlink("../..", Root_ + "/" + directory + "/device");
+        fs::create_directory_symlink("../../../" + fs::path(parent).filename().string(),
+                                     Root_ + "/" + directory + "/device");
         const std::string files = chip.OldLayout ? parent : directory;
         const std::string shown = chip.Name + (chip.OldLayout ? "/device/" : "/");
         for (const auto& [file, text] : chip.Files) {
@@ -80,6 +81,7 @@ ThermalTree::~ThermalTree()
 
 void ThermalTree::Write(const std::string& Relative, const std::string& Text) const
 {
+    fs::create_directories(fs::path(Root_ + "/" + Relative).parent_path());
     std::ofstream out(Root_ + "/" + Relative, std::ios::binary | std::ios::trunc);
     out << Text;
     if (!out) {
