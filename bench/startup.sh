@@ -2,7 +2,8 @@
 # Median wall time of one cputemp run against /bin/true, measured by hyperfine in
 # one run per sysfs tree: 1, 10, 100 and 1000 thermal zones (the last one the
 # CPU's), an Intel-like hwmon tree (nine chips, coretemp with sixteen cores),
-# and a board with eight CPU cluster zones among thirty others. The one-zone
+# a board with eight CPU cluster zones among thirty others, and a
+# Threadripper's two k10temp dies with its CPU topology. The one-zone
 # run also times the static portable build. Needs root: each tree is built on
 # a tmpfs and mounted on /sys in a private mount namespace.
 set -euo pipefail
@@ -41,6 +42,7 @@ chip() {
     local dir="sys/devices/$parent/hwmon/hwmon$n"
     mkdir -p "$dir" sys/class/hwmon
     ln -s "../../devices/$parent/hwmon/hwmon$n" "sys/class/hwmon/hwmon$n"
+    ln -s "../../../${parent##*/}" "$dir/device"
     echo "$name" >"$dir/name"
     for file in "$@"; do echo "${file#*=}" >"$dir/${file%%=*}"; done
 }
@@ -77,8 +79,23 @@ make_intel() {
     make_zones 2
 }
 
+# A Threadripper: a k10temp chip for each of two dies, one package of 32 CPUs.
+make_dies() {
+    local c
+    chip 0 nvme pci0000:00/0000:00:01.1/0000:01:00.0/nvme/nvme0 temp1_label=Composite temp1_input=38850
+    chip 1 k10temp pci0000:00/0000:00:18.3 temp1_label=Tctl temp1_input=61000
+    chip 2 k10temp pci0000:00/0000:00:19.3 temp1_label=Tctl temp1_input=66500
+    mkdir -p sys/devices/system/cpu
+    echo 0-31 >sys/devices/system/cpu/online
+    for ((c = 0; c < 32; c++)); do
+        mkdir -p "sys/devices/system/cpu/cpu$c/topology"
+        echo 0-31 >"sys/devices/system/cpu/cpu$c/topology/package_cpus_list"
+    done
+}
+
 trees=("1 zone:make_zones 1" "10 zones:make_zones 10" "100 zones:make_zones 100"
-    "1000 zones:make_zones 1000" "Intel hwmon:make_intel" "8 clusters:make_clusters")
+    "1000 zones:make_zones 1000" "Intel hwmon:make_intel" "8 clusters:make_clusters"
+    "2 dies:make_dies")
 for entry in "${trees[@]}"; do
     label=${entry%%:*}
     build=${entry#*:}
@@ -90,7 +107,7 @@ for entry in "${trees[@]}"; do
       set -e
       mount --make-rprivate /
       mount -t tmpfs tmpfs '$work' && cd '$work'
-      $(declare -f make_zones chip make_intel make_clusters)
+      $(declare -f make_zones chip make_intel make_clusters make_dies)
       $build
       mount --bind '$work/sys' /sys
       printf '%-12s ' '$label:'; s=0; out=\$('$tool') || s=\$?; echo \"\$out (exit \$s)\"
@@ -103,7 +120,7 @@ python3 - "$work" "$tool" "$static" <<'PY'
 import json, os, sys
 work, tool, static = sys.argv[1:4]
 goals = {"1 zone": 1.10, "100 zones": 1.5, "Intel hwmon": 1.15, "8 clusters": 1.15}
-for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon", "8 clusters"]:
+for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon", "8 clusters", "2 dies"]:
     results = json.load(open(os.path.join(work, label.replace(" ", "_") + ".json")))["results"]
     median = {r["command"]: r["median"] for r in results}
     t, true = median[tool], median["/bin/true"]

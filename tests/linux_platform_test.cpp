@@ -75,6 +75,22 @@ TEST(Catalogue, ClassesZonesByName)
     }
 }
 
+// The manual names every chip of the catalogue: the two cannot drift apart.
+TEST(Catalogue, EveryChipIsInTheManual)
+{
+    std::ifstream manual(CPUTEMP_MANUAL);
+    std::string text;
+    for (std::string line; std::getline(manual, line);) {
+        text += line + "\n";
+    }
+    ASSERT_FALSE(text.empty()) << CPUTEMP_MANUAL;
+    std::size_t count = 0;
+    const ChipRule* rules = ChipRules(&count);
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_NE(text.find(rules[i].Name), std::string::npos) << rules[i].Name;
+    }
+}
+
 struct LabelCase {
     const char* Chip;
     const char* Label;
