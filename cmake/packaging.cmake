@@ -5,6 +5,10 @@ set(CPACK_PACKAGE_VENDOR "The cputemp developers")
 set(CPACK_PACKAGE_CONTACT "The cputemp developers <cputemp@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "print the CPU temperature once")
 set(CPACK_STRIP_FILES ON)
+# Whatever the builder's umask: directories 0755 in every archive (files get
+# 0644 or 0755 from the install rules themselves).
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The architecture as the artefact's name spells it: Windows' own name on
 # Windows, Debian's on Linux.
