@@ -76,7 +76,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 l
 # Sanitizers and libFuzzer with clang, and the 32-bit build.
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 # Building and checking the packages.
-PACKAGE_PACKAGES=(dpkg-dev lintian mandoc groff-base man-db unzip util-linux)
+PACKAGE_PACKAGES=(dpkg-dev fakeroot lintian mandoc groff-base man-db unzip util-linux)
 # The ARM Linux builds: clang and lld with Debian's cross C and C++ libraries,
 # the target C libraries (for the packages' Depends), binutils to read the
 # binaries, and qemu-user to run them; mmdebstrap for the clean systems the
