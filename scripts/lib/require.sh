@@ -71,8 +71,9 @@ enable_architectures() {
 
 # The packages every build needs.
 BUILD_PACKAGES=(cmake make g++ libc6-dev)
-# Cross-building and checking the Windows builds.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-14 llvm-14)
+# Cross-building and checking the Windows builds: clang and lld 19 for ARM
+# (clang 14 gives 32-bit ARM no unwind data), llvm 19 to read the images.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-19 lld-19 llvm-19)
 # Sanitizers and libFuzzer with clang, and the 32-bit build.
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 # Building and checking the packages.

@@ -33,7 +33,7 @@ contents() {
     *.deb) dpkg-deb --info "$1" && dpkg-deb --contents "$1" ;;
     *.tar.gz) tar --list --verbose --full-time --numeric-owner --gzip --file "$1" ;;
     *.zip) unzip -Z -v "$1" ;;
-    *.exe) llvm-readobj-14 --file-headers "$1" ;;
+    *.exe) llvm-readobj-19 --file-headers "$1" ;;
     esac
 }
 
