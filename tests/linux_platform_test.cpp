@@ -944,15 +944,16 @@ int DescriptorOf(const std::string& Path)
 // stays open.
 TEST(OpenDevice, OpensTheValueFilesCloseOnExecAndCloses)
 {
-    const ThermalTree tree(
-        {{"thermal_zone0", "cpu\n", "1000\n", false}, {"thermal_zone1", "cpu\n", "1000\n", false}});
+    // A number beyond 32 bits is a member like any other.
+    const ThermalTree tree({{"thermal_zone0", "cpu\n", "1000\n", false},
+                            {"thermal_zone4294967296", "cpu\n", "1000\n", false}});
     tree.Write("class/thermal/temp1_input", "1000\n");
     const std::string zone = tree.ClassDir() + "/thermal_zone0";
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {zone, {zone + "/temp"}},
         {tree.ClassDir() + "/temp1_input", {tree.ClassDir() + "/temp1_input"}},
         // Listed, the first zone's name opens both zones.
-        {zone, {zone + "/temp", tree.ClassDir() + "/thermal_zone1/temp"}},
+        {zone, {zone + "/temp", tree.ClassDir() + "/thermal_zone4294967296/temp"}},
     };
     for (const auto& [interface, files] : cases) {
         if (files.size() > 1) {
