@@ -185,10 +185,14 @@ const char* NameOf(const SeenChips& Seen, std::size_t I)
     return Seen.Chosen.Text + Seen.Chosen.Items[Seen.Items[I].Chosen].Name;
 }
 
-// Whether seen chips I and J are read together whatever the topology.
+// Whether seen chips I and J are of one group, whatever the topology: a
+// driver's chips but those that are each a package (or a package a channel),
+// and per core those read at the same channel.
 bool SameGroup(const SeenChip& I, const SeenChip& J)
 {
-    return I.Rule == J.Rule && (I.Rule->Group != CHIP_PER_CORE || strcmp(I.Leaf, J.Leaf) == 0);
+    const Grouping kind = I.Rule->Group;
+    return I.Rule == J.Rule && kind != CHIP_PER_PACKAGE && kind != CHANNEL_PER_PACKAGE &&
+           (kind != CHIP_PER_CORE || strcmp(I.Leaf, J.Leaf) == 0);
 }
 
 // The die each chip of Group measures, from its device link; false unless
@@ -226,10 +230,11 @@ bool ReadDies(int RootFd, const SeenChips& Seen, const std::size_t* Group, std::
 void ListSeenChips(int RootFd, const char* CpuRoot, SeenChips* Seen, InterfaceTable* Table)
 {
     std::size_t* group = static_cast<std::size_t*>(malloc((Seen->Count + 1) * sizeof(std::size_t)));
-    long* dies = static_cast<long*>(malloc((Seen->Count + 1) * sizeof(long)));
+    // Each chip's die, then the interface it goes to.
+    long* slots = static_cast<long*>(malloc((Seen->Count + 1) * sizeof(long)));
     std::size_t packages = 0;
     bool counted = false;
-    Table->OutOfMemory = Table->OutOfMemory || group == nullptr || dies == nullptr;
+    Table->OutOfMemory = Table->OutOfMemory || group == nullptr || slots == nullptr;
     for (std::size_t i = 0; !Table->OutOfMemory && i < Seen->Count; ++i) {
         SeenChip& first = Seen->Items[i];
         if (first.Done) {
@@ -237,53 +242,49 @@ void ListSeenChips(int RootFd, const char* CpuRoot, SeenChips* Seen, InterfaceTa
         }
         std::size_t count = 0;
         for (std::size_t j = i; j < Seen->Count; ++j) {
-            const bool together = j == i || (first.Rule->Group != CHIP_PER_PACKAGE &&
-                                             first.Rule->Group != CHANNEL_PER_PACKAGE &&
-                                             SameGroup(first, Seen->Items[j]));
-            if (together && !Seen->Items[j].Done) {
+            if (!Seen->Items[j].Done && (j == i || SameGroup(first, Seen->Items[j]))) {
                 Seen->Items[j].Done = true;
                 group[count++] = j;
             }
         }
+        // The interface each chip of the group goes to: one for them all,
+        // unless they are a driver's dies: one per package where the topology
+        // tells which, else one each.
         const Grouping kind = first.Rule->Group;
-        if (kind == CHIP_PER_DIE && count > 1 && !counted) {
-            packages = CountPackages(CpuRoot);
-            counted = true;
+        std::size_t made = 1; // interfaces
+        for (std::size_t g = 0; g < count; ++g) {
+            slots[g] = 0;
         }
-        const bool byPackage = kind == CHIP_PER_DIE && count > 1 && packages > 0 &&
-                               count % packages == 0 && ReadDies(RootFd, *Seen, group, count, dies);
-        if (kind == CHIP_PER_DIE && count > 1 && !byPackage) {
-            for (std::size_t g = 0; g < count; ++g) { // the topology cannot be told
-                AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
-                CopyMembers(*Seen, group[g], false, Table);
+        if (kind == CHIP_PER_DIE && count > 1) {
+            if (!counted) {
+                packages = CountPackages(CpuRoot);
+                counted = true;
             }
-        } else if (byPackage) {
-            const std::size_t perPackage = count / packages;
-            for (std::size_t package = 0; package < packages; ++package) {
-                bool begun = false;
-                for (std::size_t g = 0; g < count; ++g) {
-                    if (static_cast<std::size_t>(dies[g]) / perPackage != package) {
-                        continue;
-                    }
-                    if (!begun) {
-                        AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
-                        begun = true;
-                    }
-                    CopyMembers(*Seen, group[g], false, Table);
-                }
-            }
-        } else {
-            const bool apart = kind == CHANNEL_PER_PACKAGE;
-            if (!apart) {
-                AddInterface(Table, NameOf(*Seen, i), SYSFS);
-            }
+            const bool told = packages > 0 && count % packages == 0 &&
+                              ReadDies(RootFd, *Seen, group, count, slots);
+            made = told ? packages : count;
             for (std::size_t g = 0; g < count; ++g) {
+                slots[g] =
+                    told ? slots[g] / static_cast<long>(count / packages) : static_cast<long>(g);
+            }
+        }
+        const bool apart = kind == CHANNEL_PER_PACKAGE;
+        for (std::size_t n = 0; n < made; ++n) {
+            bool begun = apart; // a channel per package begins its own
+            for (std::size_t g = 0; g < count; ++g) {
+                if (static_cast<std::size_t>(slots[g]) != n) {
+                    continue;
+                }
+                if (!begun) {
+                    AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
+                    begun = true;
+                }
                 CopyMembers(*Seen, group[g], apart, Table);
             }
         }
     }
     free(group);
-    free(dies);
+    free(slots);
 }
 
 } // namespace

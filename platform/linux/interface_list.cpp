@@ -3,7 +3,6 @@
 // hwmon chips, else of the CPU thermal zones. A sensor the user names replaces both.
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -95,6 +94,19 @@ void AddUserSensor(const char* Path, InterfaceTable* Table)
 
 namespace {
 
+// The length of the list of Table's names in UTF-16 units, terminators
+// included. Every name is UTF-8: sysfs names are ASCII and the user's was checked.
+unsigned long long ListUnits(const InterfaceTable& Table)
+{
+    unsigned long long total = 1; // the list's final NUL
+    for (std::size_t i = 0; i < Table.Count; ++i) {
+        std::size_t units = 0;
+        Utf16FromUtf8(Table.Text + Table.Items[i].Name, nullptr, &units);
+        total += units + 1;
+    }
+    return total;
+}
+
 // Scans Sources into the kept table, in place of the one kept before; the
 // list's length in units, terminators included.
 CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
@@ -109,13 +121,7 @@ CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
             ListCpuZones(Sources->ThermalRoot, &table);
         }
     }
-    // Every name is UTF-8: sysfs names are ASCII and the user's was checked.
-    unsigned long long total = 1; // the list's final NUL
-    for (std::size_t i = 0; i < table.Count; ++i) {
-        std::size_t units = 0;
-        Utf16FromUtf8(table.Text + table.Items[i].Name, nullptr, &units);
-        total += units + 1;
-    }
+    const unsigned long long total = ListUnits(table);
     // A length must fit the ULONG it is reported in, and its bytes a size_t.
     if (table.OutOfMemory || total > 0xFFFFFFFFULL || total > SIZE_MAX / sizeof(WCHAR)) {
         FreeInterfaceTable(&table);
@@ -146,13 +152,7 @@ CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG 
     }
     ScanPending = false;
     const InterfaceTable* table = KeptInterfaces();
-    listCch = 1;
-    for (std::size_t i = 0; i < table->Count; ++i) {
-        std::size_t units = 0;
-        Utf16FromUtf8(table->Text + table->Items[i].Name, nullptr, &units);
-        listCch += static_cast<ULONG>(units) + 1;
-    }
-    if (BufferCch < listCch) {
+    if (BufferCch < ListUnits(*table)) {
         return CR_BUFFER_SMALL;
     }
     WCHAR* out = Buffer;

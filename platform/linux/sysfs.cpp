@@ -100,36 +100,48 @@ bool Exhausted(int Errno)
     return Errno == EMFILE || Errno == ENFILE || Errno == ENOMEM;
 }
 
-bool IsRegular(int DirectoryFd, const char* Relative)
-{
-    const int object = openat(DirectoryFd, Relative, O_PATH | O_CLOEXEC);
-    if (object < 0) {
-        return false;
-    }
-    struct stat st;
-    const int error = fstat(object, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
-    close(object);
-    errno = error;
-    return error == 0;
-}
+namespace {
 
-int OpenRegular(int DirectoryFd, const char* Relative)
+// Relative as an O_PATH descriptor, looked up without opening it for reading,
+// when it is a regular file; -1 with errno (ENOENT for any other kind).
+int RegularObject(int DirectoryFd, const char* Relative)
 {
     const int object = openat(DirectoryFd, Relative, O_PATH | O_CLOEXEC);
     if (object < 0) {
         return -1;
     }
     struct stat st;
-    int fd = -1;
-    int error = ENOENT;
-    if (fstat(object, &st) != 0) {
-        error = errno;
-    } else if (S_ISREG(st.st_mode)) {
-        char self[sizeof("/proc/self/fd/") + 12];
-        snprintf(self, sizeof(self), "/proc/self/fd/%d", object);
-        fd = open(self, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        error = errno;
+    const int error = fstat(object, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : ENOENT;
+    if (error == 0) {
+        return object;
     }
+    close(object);
+    errno = error;
+    return -1;
+}
+
+} // namespace
+
+bool IsRegular(int DirectoryFd, const char* Relative)
+{
+    const int object = RegularObject(DirectoryFd, Relative);
+    if (object < 0) {
+        return false;
+    }
+    close(object);
+    return true;
+}
+
+int OpenRegular(int DirectoryFd, const char* Relative)
+{
+    const int object = RegularObject(DirectoryFd, Relative);
+    if (object < 0) {
+        return -1;
+    }
+    char self[sizeof("/proc/self/fd/") + 12];
+    snprintf(self, sizeof(self), "/proc/self/fd/%d", object);
+    const int fd = open(self, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int error = errno;
     close(object);
     errno = error;
     return fd;
