@@ -18,9 +18,14 @@ struct CpuRange {
     unsigned long First;
     unsigned long Last;
 };
+struct CpuList {
+    CpuRange* Items;
+    std::size_t Count;
+    std::size_t Capacity;
+};
 
-// The ranges of Text into a malloc'd *Ranges; false for a text that is none.
-bool ParseCpuList(const char* Text, CpuRange** Ranges, std::size_t* Count, std::size_t* Capacity)
+// The ranges of Text, appended to List; false for a text that is none.
+bool ParseCpuList(const char* Text, CpuList* List)
 {
     for (const char* at = Text; *at != 0;) {
         char* end = nullptr;
@@ -38,7 +43,7 @@ bool ParseCpuList(const char* Text, CpuRange** Ranges, std::size_t* Count, std::
         if (range.Last < range.First || (*end != ',' && *end != 0)) {
             return false;
         }
-        CpuRange* added = AddItem(Ranges, Count, Capacity);
+        CpuRange* added = AddItem(&List->Items, &List->Count, &List->Capacity);
         if (added == nullptr) {
             return false;
         }
@@ -48,12 +53,26 @@ bool ParseCpuList(const char* Text, CpuRange** Ranges, std::size_t* Count, std::
     return true;
 }
 
-// Reads a CPU list under RootFd into *Ranges (appending).
-bool ReadCpuList(int RootFd, const char* Relative, CpuRange** Ranges, std::size_t* Count,
-                 std::size_t* Capacity)
+// Reads a CPU list under RootFd, appended to List.
+bool ReadCpuList(int RootFd, const char* Relative, CpuList* List)
 {
     char text[ATTRIBUTE_CAP];
-    return ReadAttribute(RootFd, Relative, text) && ParseCpuList(text, Ranges, Count, Capacity);
+    return ReadAttribute(RootFd, Relative, text) && ParseCpuList(text, List);
+}
+
+// The CPUs of Cpu's package, appended to List: package_cpus_list, or
+// core_siblings_list before Linux 5.7.
+bool ReadPackageOf(int RootFd, unsigned long Cpu, CpuList* List)
+{
+    constexpr const char* NAMES[] = {"package_cpus_list", "core_siblings_list"};
+    for (const char* name : NAMES) {
+        char relative[64];
+        snprintf(relative, sizeof(relative), "cpu%lu/topology/%s", Cpu, name);
+        if (ReadCpuList(RootFd, relative, List)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The last CPU of the range in Ranges that holds Cpu, or false when none does.
@@ -79,37 +98,28 @@ std::size_t CountPackages(const char* CpuRoot)
     if (rootFd < 0) {
         return 0;
     }
-    CpuRange* online = nullptr;
-    std::size_t onlineCount = 0;
-    std::size_t onlineCapacity = 0;
-    CpuRange* seen = nullptr;
-    std::size_t seenCount = 0;
-    std::size_t seenCapacity = 0;
+    CpuList online{};
+    CpuList seen{};
     std::size_t packages = 0;
-    bool known = ReadCpuList(rootFd, "online", &online, &onlineCount, &onlineCapacity);
+    bool known = ReadCpuList(rootFd, "online", &online);
     // One read per package: each package's list covers its CPUs, and the next
     // CPU that none covers is in the next package.
-    for (std::size_t r = 0; known && r < onlineCount; ++r) {
-        for (unsigned long cpu = online[r].First; known && cpu <= online[r].Last; ++cpu) {
+    for (std::size_t r = 0; known && r < online.Count; ++r) {
+        const CpuRange range = online.Items[r];
+        for (unsigned long cpu = range.First; known && cpu <= range.Last; ++cpu) {
             unsigned long last = 0;
-            if (Covered(seen, seenCount, cpu, &last)) {
-                cpu = last < online[r].Last ? last : online[r].Last;
+            if (Covered(seen.Items, seen.Count, cpu, &last)) {
+                cpu = last < range.Last ? last : range.Last;
                 continue;
             }
-            char relative[64];
-            snprintf(relative, sizeof(relative), "cpu%lu/topology/package_cpus_list", cpu);
-            const std::size_t before = seenCount;
-            // core_siblings_list before Linux 5.7.
-            known = (ReadCpuList(rootFd, relative, &seen, &seenCount, &seenCapacity) ||
-                     (snprintf(relative, sizeof(relative), "cpu%lu/topology/core_siblings_list",
-                               cpu) > 0 &&
-                      ReadCpuList(rootFd, relative, &seen, &seenCount, &seenCapacity))) &&
-                    Covered(seen + before, seenCount - before, cpu, &last) &&
+            const std::size_t before = seen.Count;
+            known = ReadPackageOf(rootFd, cpu, &seen) &&
+                    Covered(seen.Items + before, seen.Count - before, cpu, &last) &&
                     ++packages <= MAX_PACKAGES;
         }
     }
-    free(online);
-    free(seen);
+    free(online.Items);
+    free(seen.Items);
     close(rootFd);
     return known ? packages : 0;
 }
