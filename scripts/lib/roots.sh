@@ -39,12 +39,13 @@ clean_root() {
         # A mirror in mid-sync can serve a security index that fails its
         # check for hours: then a root of the release alone, which is still
         # Debian 12 for what the tests install on it.
-        if apt_sources | mmdebstrap --quiet --variant=minbase --architectures="$arch" \
-            ${include:+--include="$include"} bookworm "$part" - >&2 ||
+        make_root() {
+            mmdebstrap --quiet --variant=minbase --architectures="$arch" \
+                ${include:+--include="$include"} bookworm "$part" - >&2
+        }
+        if apt_sources | make_root ||
             { echo "cputemp: retrying the $arch root without the security archive" >&2 &&
-                apt_sources | without_security |
-                mmdebstrap --quiet --variant=minbase --architectures="$arch" \
-                    ${include:+--include="$include"} bookworm "$part" - >&2; }; then
+                apt_sources | without_security | make_root; }; then
             mv "$part" "$tarball"
         else
             rm -f "$part"
