@@ -101,33 +101,33 @@ struct LabelCase {
 TEST(Catalogue, RanksTheChannelsThatReadTheCpu)
 {
     const LabelCase cases[] = {
-        {"coretemp", "Package id 0", 0, false},
-        {"coretemp", "Package id 12", 0, false},
-        {"coretemp", "Physical id 1", 0, false},
-        {"coretemp", "Core 0", 1, true},
-        {"coretemp", "Core 29", 1, true},
-        {"coretemp", "Package id ", NOT_RANKED, false},
-        {"coretemp", "Package id 0 ", NOT_RANKED, false},
-        {"coretemp", "package id 0", NOT_RANKED, false},
-        {"coretemp", "Core", NOT_RANKED, false},
-        {"coretemp", "Core x", NOT_RANKED, false},
-        {"k10temp", "Tdie", 0, false},
-        {"k10temp", "Tctl", 1, false},
-        {"k10temp", "Tccd1", NOT_RANKED, false},
-        {"zenpower", "cpu1 Tdie", 0, false},
-        {"zenpower", "xTdie", NOT_RANKED, false},
-        {"zenpower", "cpu1 Tctl", 1, false},
-        {"apm_xgene", "SoC Temperature", 0, false},
-        {"apm_xgene", "CPU power", NOT_RANKED, false},
-        {"cpu_hwmon", "CPU 1 Temperature", 0, true},
-        {"cpu_hwmon", "CPU Temperature", NOT_RANKED, false},
-        {"pvt", "CPU Core Temperature", 0, false},
-        {"ibmpowernv", "Core 8", 0, true},
-        {"ibmpowernv", "Chip 0 Vdd", NOT_RANKED, false},
+        {.Chip = "coretemp", .Label = "Package id 0", .Rank = 0, .Several = false},
+        {.Chip = "coretemp", .Label = "Package id 12", .Rank = 0, .Several = false},
+        {.Chip = "coretemp", .Label = "Physical id 1", .Rank = 0, .Several = false},
+        {.Chip = "coretemp", .Label = "Core 0", .Rank = 1, .Several = true},
+        {.Chip = "coretemp", .Label = "Core 29", .Rank = 1, .Several = true},
+        {.Chip = "coretemp", .Label = "Package id ", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "coretemp", .Label = "Package id 0 ", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "coretemp", .Label = "package id 0", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "coretemp", .Label = "Core", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "coretemp", .Label = "Core x", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "k10temp", .Label = "Tdie", .Rank = 0, .Several = false},
+        {.Chip = "k10temp", .Label = "Tctl", .Rank = 1, .Several = false},
+        {.Chip = "k10temp", .Label = "Tccd1", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "zenpower", .Label = "cpu1 Tdie", .Rank = 0, .Several = false},
+        {.Chip = "zenpower", .Label = "xTdie", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "zenpower", .Label = "cpu1 Tctl", .Rank = 1, .Several = false},
+        {.Chip = "apm_xgene", .Label = "SoC Temperature", .Rank = 0, .Several = false},
+        {.Chip = "apm_xgene", .Label = "CPU power", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "cpu_hwmon", .Label = "CPU 1 Temperature", .Rank = 0, .Several = true},
+        {.Chip = "cpu_hwmon", .Label = "CPU Temperature", .Rank = NOT_RANKED, .Several = false},
+        {.Chip = "pvt", .Label = "CPU Core Temperature", .Rank = 0, .Several = false},
+        {.Chip = "ibmpowernv", .Label = "Core 8", .Rank = 0, .Several = true},
+        {.Chip = "ibmpowernv", .Label = "Chip 0 Vdd", .Rank = NOT_RANKED, .Several = false},
         // The firmware names its channels as device trees name zones.
-        {"scmi_sensors", "big_cluster", 1, true},
-        {"scmi_sensors", "SoC", 2, true},
-        {"scmi_sensors", "gpu0", NOT_RANKED, false},
+        {.Chip = "scmi_sensors", .Label = "big_cluster", .Rank = 1, .Several = true},
+        {.Chip = "scmi_sensors", .Label = "SoC", .Rank = 2, .Several = true},
+        {.Chip = "scmi_sensors", .Label = "gpu0", .Rank = NOT_RANKED, .Several = false},
     };
     for (const LabelCase& c : cases) {
         const ChipRule* rule = FindChipRule(c.Chip);
@@ -534,38 +534,11 @@ TEST(InterfaceList, ListQueryServesTheSizeQuerysScan)
     ASSERT_EQ(QueryInterfaceList(&sources, list.data(), static_cast<ULONG>(after.size())),
               CR_SUCCESS);
     EXPECT_EQ(list, after);
-    // Size queries that no list query follows: each scan frees the one before,
-    // and the last is freed at exit (the leak checks see to it).
+    // Size queries that no list query follows: each scan frees the one before
+    // (the leak checks see to it).
     ASSERT_EQ(QueryInterfaceListSize(&sources, &needed), CR_SUCCESS);
     ASSERT_EQ(QueryInterfaceListSize(&sources, &needed), CR_SUCCESS);
     EXPECT_EQ(needed, after.size());
-}
-
-// Run alone in a process of its own by the test below it: a size query that
-// no list query follows, then exit. Handlers run last-registered first, so
-// this one sees what the layer's own left behind.
-TEST(InterfaceList, DISABLED_SizeQueryThenExit)
-{
-    atexit([] { _exit(KeptInterfaces()->Text == nullptr ? 0 : 1); });
-    const SensorSources sources{"/nonexistent", getenv("CPUTEMP_TEST_ZONES"), nullptr};
-    ULONG needed = 0;
-    if (QueryInterfaceListSize(&sources, &needed) != CR_SUCCESS ||
-        KeptInterfaces()->Text == nullptr) {
-        _exit(2);
-    }
-    exit(3); // the handlers exit 0 or 1 first
-}
-
-TEST(InterfaceList, PendingScanIsFreedAtExit)
-{
-    const ThermalTree tree({Zone("thermal_zone0", "cpu\n")});
-    // The link's target, not the link: under valgrind it names this program.
-    const ChildRun run = RunChild(std::filesystem::read_symlink("/proc/self/exe").string(),
-                                  {"--gtest_also_run_disabled_tests",
-                                   "--gtest_filter=InterfaceList.DISABLED_SizeQueryThenExit"},
-                                  {"CPUTEMP_TEST_ZONES=" + tree.ClassDir()});
-    EXPECT_TRUE(run.Exited);
-    EXPECT_EQ(run.ExitStatus, 0) << run.Output;
 }
 
 TEST(ConfigurationManager, ValidatesLikeWindows)
@@ -979,7 +952,8 @@ TEST(OpenDevice, OpensTheValueFilesCloseOnExecAndCloses)
     }
 }
 
-TEST(LastError, BelongsToTheThread)
+// The last error is the thread's, a handle the process's: as on Windows.
+TEST(LastError, BelongsToTheThreadAndHandlesToTheProcess)
 {
     EXPECT_EQ(OpenZone(""), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
@@ -988,6 +962,13 @@ TEST(LastError, BelongsToTheThread)
     EXPECT_EQ(inThread, ERROR_SUCCESS);
     std::thread([] { OpenZone("/nonexistent"); }).join();
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+    const ThermalTree tree({Zone("thermal_zone0", "cpu\n")});
+    const HANDLE device = OpenZone(tree.ClassDir() + "/thermal_zone0");
+    Answer answer{};
+    std::thread([&] { answer = Request(device); }).join();
+    EXPECT_TRUE(CloseHandle(device));
+    EXPECT_EQ(answer.Reading, 3181U);
 }
 
 } // namespace

@@ -164,52 +164,90 @@ constexpr ChipRule CHIPS[] = {
     // drivers/hwmon/coretemp.c: Intel, a chip per die (coretemp.N, N the
     // logical die, numbered package by package), which is the package on
     // all but multi-die parts.
-    {"coretemp", CORETEMP, CountOf(CORETEMP), false, NONE_IS_CPU, CHIP_PER_DIE},
+    {.Name = "coretemp",
+     .Labels = CORETEMP,
+     .LabelCount = CountOf(CORETEMP),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHIP_PER_DIE},
     // drivers/hwmon/k10temp.c: AMD K10 to Zen 5 and Hygon, a chip per node,
     // each on its northbridge's function 3 (0000:00:18.3 for node 0, 19.3 for
     // node 1 and on, numbered socket by socket): a die of a Zen or Zen+ part
     // of several, else a package. Families before Zen label nothing, and
     // temp1 is then Tctl.
-    {"k10temp", K10TEMP, CountOf(K10TEMP), false, TEMP1_IS_CPU, CHIP_PER_DIE},
+    {.Name = "k10temp",
+     .Labels = K10TEMP,
+     .LabelCount = CountOf(K10TEMP),
+     .WhenUnlabelled = TEMP1_IS_CPU,
+     .Group = CHIP_PER_DIE},
     // zenpower, the out-of-tree driver for AMD Zen that stands in for k10temp,
     // on the same functions.
-    {"zenpower", ZENPOWER, CountOf(ZENPOWER), false, NONE_IS_CPU, CHIP_PER_DIE},
+    {.Name = "zenpower",
+     .Labels = ZENPOWER,
+     .LabelCount = CountOf(ZENPOWER),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHIP_PER_DIE},
     // drivers/hwmon/k8temp.c: AMD K8, a chip per node on its function 3, up to
     // two cores and two places each, unlabelled.
-    {"k8temp", nullptr, 0, false, ALL_ARE_CPU, CHIP_PER_DIE},
+    {.Name = "k8temp", .WhenUnlabelled = ALL_ARE_CPU, .Group = CHIP_PER_DIE},
     // drivers/hwmon/via-cputemp.c: VIA C7, Nano and Centaur, a chip per core.
-    {"via_cputemp", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_CORE},
+    {.Name = "via_cputemp",
+     .Labels = CORES,
+     .LabelCount = CountOf(CORES),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHIP_PER_CORE},
     // drivers/hwmon/xgene-hwmon.c: Ampere eMAG and Altra, a chip per socket
     // (APMC0D29:00, :01).
-    {"apm_xgene", APM_XGENE, CountOf(APM_XGENE), false, NONE_IS_CPU, CHIP_PER_DIE},
+    {.Name = "apm_xgene",
+     .Labels = APM_XGENE,
+     .LabelCount = CountOf(APM_XGENE),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHIP_PER_DIE},
     // drivers/hwmon/ibmpowernv.c: IBM POWER, one chip for the machine, whose
     // firmware labels each core's sensor "Core N".
-    {"ibmpowernv", CORES, CountOf(CORES), false, NONE_IS_CPU, CHIP_PER_PACKAGE},
+    {.Name = "ibmpowernv",
+     .Labels = CORES,
+     .LabelCount = CountOf(CORES),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHIP_PER_PACKAGE},
     // drivers/platform/mips/cpu_hwmon.c: Loongson-3, a channel per package;
     // the LoongArch vendor kernels (4.19) of the 3A5000 and 3A6000 desktops
     // name it cpu-hwmon, which the comparison of names takes too.
-    {"cpu_hwmon", CPU_HWMON, CountOf(CPU_HWMON), false, NONE_IS_CPU, CHANNEL_PER_PACKAGE},
+    {.Name = "cpu_hwmon",
+     .Labels = CPU_HWMON,
+     .LabelCount = CountOf(CPU_HWMON),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = CHANNEL_PER_PACKAGE},
     // drivers/hwmon/bt1-pvt.c: Baikal-T1; the ESWIN EIC7700X (HiFive Premier
     // P550) registers two of them, both labelled as the CPU's.
-    {"pvt", BT1_PVT, CountOf(BT1_PVT), false, NONE_IS_CPU, SOC_CHIPS},
+    {.Name = "pvt",
+     .Labels = BT1_PVT,
+     .LabelCount = CountOf(BT1_PVT),
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = SOC_CHIPS},
     // SoCs whose one sensor is the die's, in temp1: drivers/hwmon/sfctemp.c
     // (StarFive JH7100, JH7110), ltq-cputemp.c (Lantiq xRX200), sparx5-temp.c
     // (Microchip Sparx5), lan966x-hwmon.c (Microchip LAN966x), as370-hwmon.c
     // (Synaptics AS370), and sg2042-mcu.c (Sophgo SG2042, as the board's
     // controller reads it; temp2 is the board).
-    {"sfctemp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {.Name = "sfctemp", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
     // The JH7110's sensor as StarFive's 5.15 vendor kernel (the VisionFive 2's
     // stock image) names it: after its device's address and node.
-    {"120e0000.tmon", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
-    {"ltq_cputemp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
-    {"s5_temp", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
-    {"lan966x_hwmon", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
-    {"as370", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
-    {"sg2042_mcu", nullptr, 0, false, TEMP1_IS_CPU, SOC_CHIPS},
+    {.Name = "120e0000.tmon", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
+    {.Name = "ltq_cputemp", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
+    {.Name = "s5_temp", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
+    {.Name = "lan966x_hwmon", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
+    {.Name = "as370", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
+    {.Name = "sg2042_mcu", .WhenUnlabelled = TEMP1_IS_CPU, .Group = SOC_CHIPS},
     // drivers/hwmon/scmi-hwmon.c, scpi-hwmon.c: the firmware's sensors, named
     // by the firmware ("big_cluster", "SoC", "aml_thermal").
-    {"scmi_sensors", nullptr, 0, true, NONE_IS_CPU, SOC_CHIPS},
-    {"scpi_sensors", nullptr, 0, true, NONE_IS_CPU, SOC_CHIPS},
+    {.Name = "scmi_sensors",
+     .LabelsLikeZones = true,
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = SOC_CHIPS},
+    {.Name = "scpi_sensors",
+     .LabelsLikeZones = true,
+     .WhenUnlabelled = NONE_IS_CPU,
+     .Group = SOC_CHIPS},
 };
 
 } // namespace

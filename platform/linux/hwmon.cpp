@@ -17,6 +17,7 @@ namespace {
 // Where a chip keeps its attributes: in its own directory, or, before 3.13
 // and for drivers that still register the old way, in its parent device.
 constexpr const char* CHIP_LAYOUTS[] = {"", "/device"};
+constexpr std::size_t NO_LAYOUT = sizeof(CHIP_LAYOUTS) / sizeof(CHIP_LAYOUTS[0]);
 
 // The chip's channels that read the CPU, by Rule; with no rule, all of them.
 // Channels have gaps: only the listing tells them. False when a resource ran
@@ -32,7 +33,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
         if (How == SYSFS || IsRegular(ChipFd, inputs[i].Name)) {
             inputs[kept++] = inputs[i];
         } else {
-            exhausted = exhausted || Exhausted(errno);
+            exhausted = exhausted || ExhaustedBy(errno);
         }
     }
     count = kept;
@@ -44,7 +45,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
         char label[ATTRIBUTE_CAP];
         snprintf(name, sizeof(name), "temp%llu_label", inputs[i].Number);
         if (!ReadAttribute(ChipFd, name, label, How)) {
-            exhausted = exhausted || Exhausted(errno);
+            exhausted = exhausted || ExhaustedBy(errno);
             continue;
         }
         labelled = true;
@@ -72,150 +73,120 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
         }
     }
     free(inputs);
-    return !exhausted && !Chosen->OutOfMemory;
+    return !exhausted && !Chosen->Exhausted;
 }
 
-// Where chip Name under RootFd keeps its attributes ("hwmonN" or
-// "hwmonN/device"), and its name text; false when it has none. *RanOut says
-// whether a resource ran out on the way.
-bool ReadChipName(int RootFd, const char* Name, Trust How, char (&Chip)[64],
-                  char (&Text)[ATTRIBUTE_CAP], bool* RanOut)
+// Where chip Name under RootFd keeps its attributes (an index of
+// CHIP_LAYOUTS), and its name text; NO_LAYOUT when it has none. *Exhausted
+// says whether a resource ran out on the way.
+std::size_t ReadChipName(int RootFd, const char* Name, Trust How, char (&Text)[ATTRIBUTE_CAP],
+                         bool* Exhausted)
 {
-    for (const char* layout : CHIP_LAYOUTS) {
-        char relative[sizeof(Chip) + sizeof("/name")];
-        snprintf(Chip, sizeof(Chip), "%s%s", Name, layout);
-        snprintf(relative, sizeof(relative), "%s/name", Chip);
+    for (std::size_t layout = 0; layout < NO_LAYOUT; ++layout) {
+        char relative[sizeof(IndexedEntry::Name) + sizeof("/device/name")];
+        snprintf(relative, sizeof(relative), "%s%s/name", Name, CHIP_LAYOUTS[layout]);
         if (ReadAttribute(RootFd, relative, Text, How)) {
-            return true;
+            return layout;
         }
-        *RanOut = *RanOut || Exhausted(errno);
+        *Exhausted = *Exhausted || ExhaustedBy(errno);
     }
-    return false;
+    return NO_LAYOUT;
 }
 
-// The chips that list as the CPU's, each with its chosen channels as the
-// members of an interface of its own in Chosen, in chip order. Whether a chip
-// is a package, a part of one or several depends on its driver's other chips:
-// the interfaces are made once every chip has been seen.
+// A chip that lists as the CPU's, with its chosen channels: its members.
+// Whether a chip is a package, a part of one or several depends on its
+// driver's other chips: packages are assigned once every chip has been seen.
 struct SeenChip {
     const ChipRule* Rule;
     char Name[sizeof(IndexedEntry::Name)]; // hwmonN
-    char Leaf[64];      // where in the chip it is read: "/temp1_input", "/device/temp2_input"
-    std::size_t Chosen; // its interface in SeenChips::Chosen
-    bool Done;
+    std::size_t Layout;                    // where its files are, in CHIP_LAYOUTS
+    Numbers Channels;                      // read at temp<N>_input
+    long Die;                              // of a driver's dies, as the topology tells
+    std::size_t Package;                   // the interface it goes to, in list order
 };
 struct SeenChips {
-    InterfaceTable Chosen;
     SeenChip* Items;
     std::size_t Count;
     std::size_t Capacity;
 };
+constexpr std::size_t UNASSIGNED = SIZE_MAX;
 
-// The chosen channels of the chip whose files are in Directory, one interface.
-void AddChannels(const char* Directory, const Numbers& Set, Trust How, InterfaceTable* Table)
+// Chip Entry (hwmonN) under RootFd, when it is the CPU's, into Seen.
+void SeeChip(int RootFd, const IndexedEntry& Entry, SeenChips* Seen, InterfaceTable* Table)
 {
-    char prefix[PATH_CAP];
-    if (JoinPath(prefix, Directory, "/temp")) {
-        AddNumberedInterface(Table, prefix, Set, "_input", "_input", How);
-    }
-}
-
-// Chip Entry (hwmonN) under Root, when it is the CPU's, into Seen.
-void SeeChip(const char* Root, int RootFd, const IndexedEntry& Entry, SeenChips* Seen,
-             InterfaceTable* Table)
-{
-    char chip[64];
     char text[ATTRIBUTE_CAP];
     bool exhausted = false;
-    const ChipRule* rule = ReadChipName(RootFd, Entry.Name, SYSFS, chip, text, &exhausted)
-                               ? FindChipRule(text)
-                               : nullptr;
-    Table->OutOfMemory = Table->OutOfMemory || exhausted;
+    const std::size_t layout = ReadChipName(RootFd, Entry.Name, SYSFS, text, &exhausted);
+    const ChipRule* rule = layout != NO_LAYOUT ? FindChipRule(text) : nullptr;
+    Table->Exhausted = Table->Exhausted || exhausted;
     if (rule == nullptr) {
         return;
     }
+    char chip[sizeof(IndexedEntry::Name) + sizeof("/device")];
+    snprintf(chip, sizeof(chip), "%s%s", Entry.Name, CHIP_LAYOUTS[layout]);
     const int chipFd = openat(RootFd, chip, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (chipFd < 0) {
-        Table->OutOfMemory = Table->OutOfMemory || Exhausted(errno);
+        Table->Exhausted = Table->Exhausted || ExhaustedBy(errno);
         return;
     }
     Numbers chosen{};
     const bool complete = ChooseChannels(rule, chipFd, SYSFS, &chosen);
     close(chipFd);
-    char directory[PATH_CAP];
-    char relative[sizeof(chip) + 1];
-    snprintf(relative, sizeof(relative), "/%s", chip);
-    const std::size_t before = Seen->Chosen.Count;
-    if (!complete) {
-        Table->OutOfMemory = true;
-    } else if (chosen.Count > 0 && JoinPath(directory, Root, relative)) {
-        AddChannels(directory, chosen, SYSFS, &Seen->Chosen);
-    }
-    SeenChip* seen = Seen->Chosen.Count > before
+    SeenChip* seen = complete && chosen.Count > 0
                          ? AddItem(&Seen->Items, &Seen->Count, &Seen->Capacity)
                          : nullptr;
-    if (seen != nullptr) {
-        *seen = SeenChip{rule, {}, {}, before, false};
-        memcpy(seen->Name, Entry.Name, sizeof(seen->Name));
-        snprintf(seen->Leaf, sizeof(seen->Leaf), "%s/temp%llu_input", chip + strcspn(chip, "/"),
-                 chosen.Items[0]);
-    } else if (Seen->Chosen.Count > before) {
-        Table->OutOfMemory = true;
+    if (seen == nullptr) {
+        Table->Exhausted = Table->Exhausted || !complete || chosen.Count > 0;
+        FreeNumbers(&chosen);
+        return;
     }
-    FreeNumbers(&chosen);
+    *seen = SeenChip{rule, {}, layout, chosen, -1, UNASSIGNED};
+    memcpy(seen->Name, Entry.Name, sizeof(seen->Name));
 }
 
-// The members of seen chip I into the interface begun last in Table; each an
-// interface of its own when Apart.
-void CopyMembers(const SeenChips& Seen, std::size_t I, bool Apart, InterfaceTable* Table)
-{
-    const Interface& from = Seen.Chosen.Items[Seen.Items[I].Chosen];
-    const char* member = Seen.Chosen.Text + from.FirstMember;
-    for (std::size_t m = 0; m < from.MemberCount; ++m, member += strlen(member) + 1) {
-        if (Apart) {
-            AddInterface(Table, member, SYSFS);
-        }
-        AddInterfaceMember(Table, member);
-    }
-}
-
-// The name of seen chip I's own interface: its first member.
-const char* NameOf(const SeenChips& Seen, std::size_t I)
-{
-    return Seen.Chosen.Text + Seen.Chosen.Items[Seen.Items[I].Chosen].Name;
-}
-
-// Whether seen chips I and J are of one group, whatever the topology: a
-// driver's chips but those that are each a package (or a package a channel),
-// and per core those read at the same channel.
+// Whether seen chip J is of chip I's group, whatever the topology: a driver's
+// chips but those that are each a package (or a package a channel), and per
+// core those read at the same channel of the same file.
 bool SameGroup(const SeenChip& I, const SeenChip& J)
 {
     const Grouping kind = I.Rule->Group;
     return I.Rule == J.Rule && kind != CHIP_PER_PACKAGE && kind != CHANNEL_PER_PACKAGE &&
-           (kind != CHIP_PER_CORE || strcmp(I.Leaf, J.Leaf) == 0);
+           (kind != CHIP_PER_CORE ||
+            (I.Layout == J.Layout && I.Channels.Items[0] == J.Channels.Items[0]));
 }
 
-// The die each chip of Group measures, from its device link; false unless
-// they are 0 to Count - 1, each once.
-bool ReadDies(int RootFd, const SeenChips& Seen, const std::size_t* Group, std::size_t Count,
-              long* Dies)
+// Whether seen chip J is in the group of chip I, among the chips that have
+// no package yet.
+bool InGroup(const SeenChips& Seen, std::size_t I, std::size_t J)
 {
-    for (std::size_t g = 0; g < Count; ++g) {
+    return J == I ||
+           (Seen.Items[J].Package == UNASSIGNED && SameGroup(Seen.Items[I], Seen.Items[J]));
+}
+
+// The die each chip of the group at I measures, from its device link; false
+// unless they are 0 to Count - 1, each once.
+bool ReadDies(int RootFd, SeenChips* Seen, std::size_t I, std::size_t Count)
+{
+    for (std::size_t j = I; j < Seen->Count; ++j) {
+        if (!InGroup(*Seen, I, j)) {
+            continue;
+        }
+        SeenChip& chip = Seen->Items[j];
         char link[sizeof(SeenChip::Name) + sizeof("/device")];
         char target[PATH_CAP];
-        snprintf(link, sizeof(link), "%s/device", Seen.Items[Group[g]].Name);
+        snprintf(link, sizeof(link), "%s/device", chip.Name);
         const ssize_t length = readlinkat(RootFd, link, target, sizeof(target) - 1);
         if (length <= 0) {
             return false;
         }
         target[length] = 0;
         const char* slash = strrchr(target, '/');
-        Dies[g] = DieOfDevice(slash != nullptr ? slash + 1 : target);
-        if (Dies[g] < 0 || static_cast<std::size_t>(Dies[g]) >= Count) {
+        chip.Die = DieOfDevice(slash != nullptr ? slash + 1 : target);
+        if (chip.Die < 0 || static_cast<std::size_t>(chip.Die) >= Count) {
             return false;
         }
-        for (std::size_t other = 0; other < g; ++other) {
-            if (Dies[other] == Dies[g]) {
+        for (std::size_t other = I; other < j; ++other) {
+            if (InGroup(*Seen, I, other) && Seen->Items[other].Die == chip.Die) {
                 return false;
             }
         }
@@ -223,68 +194,84 @@ bool ReadDies(int RootFd, const SeenChips& Seen, const std::size_t* Group, std::
     return true;
 }
 
-// The interfaces of the seen chips, each group where its first chip is: a
-// chip of a package its own; a driver's chips per core or of the SoC one; a
-// driver's chips per die one per package where the topology tells which;
-// else each chip its own.
-void ListSeenChips(int RootFd, const char* CpuRoot, SeenChips* Seen, InterfaceTable* Table)
+// Gives each seen chip its package, numbered in the order the packages are
+// listed: group by group, in the order of their first chips, and a driver's
+// dies in the topology's order. The count of packages.
+std::size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
 {
-    std::size_t* group = static_cast<std::size_t*>(malloc((Seen->Count + 1) * sizeof(std::size_t)));
-    // Each chip's die, then the interface it goes to.
-    long* slots = static_cast<long*>(malloc((Seen->Count + 1) * sizeof(long)));
-    std::size_t packages = 0;
+    std::size_t next = 0;     // the group's first package
+    std::size_t packages = 0; // in the topology, counted once, when first needed
     bool counted = false;
-    Table->OutOfMemory = Table->OutOfMemory || group == nullptr || slots == nullptr;
-    for (std::size_t i = 0; !Table->OutOfMemory && i < Seen->Count; ++i) {
-        SeenChip& first = Seen->Items[i];
-        if (first.Done) {
+    for (std::size_t i = 0; i < Seen->Count; ++i) {
+        if (Seen->Items[i].Package != UNASSIGNED) {
             continue;
         }
         std::size_t count = 0;
         for (std::size_t j = i; j < Seen->Count; ++j) {
-            if (!Seen->Items[j].Done && (j == i || SameGroup(first, Seen->Items[j]))) {
-                Seen->Items[j].Done = true;
-                group[count++] = j;
+            if (InGroup(*Seen, i, j)) {
+                ++count;
             }
         }
-        // The interface each chip of the group goes to: one for them all,
-        // unless they are a driver's dies: one per package where the topology
-        // tells which, else one each.
-        const Grouping kind = first.Rule->Group;
-        std::size_t made = 1; // interfaces
-        for (std::size_t g = 0; g < count; ++g) {
-            slots[g] = 0;
-        }
-        if (kind == CHIP_PER_DIE && count > 1) {
-            if (!counted) {
+        // Chips per package: one package for the group, unless they are a
+        // driver's dies: a package each, or where the topology tells which
+        // die is whose, that many dies a package.
+        std::size_t perPackage = count;
+        bool byDie = false;
+        switch (Seen->Items[i].Rule->Group) {
+        case CHIP_PER_PACKAGE:
+        case CHANNEL_PER_PACKAGE: // alone in its group
+        case CHIP_PER_CORE:
+        case SOC_CHIPS:
+            break;
+        case CHIP_PER_DIE:
+            if (count > 1 && !counted) {
                 packages = CountPackages(CpuRoot);
                 counted = true;
             }
-            const bool told = packages > 0 && count % packages == 0 &&
-                              ReadDies(RootFd, *Seen, group, count, slots);
-            made = told ? packages : count;
-            for (std::size_t g = 0; g < count; ++g) {
-                slots[g] =
-                    told ? slots[g] / static_cast<long>(count / packages) : static_cast<long>(g);
+            byDie = count > 1 && packages > 0 && count % packages == 0 &&
+                    ReadDies(RootFd, Seen, i, count);
+            perPackage = byDie ? count / packages : 1;
+            break;
+        }
+        std::size_t nth = 0;
+        for (std::size_t j = i; j < Seen->Count; ++j) {
+            if (InGroup(*Seen, i, j)) {
+                SeenChip& chip = Seen->Items[j];
+                const std::size_t place = byDie ? static_cast<std::size_t>(chip.Die) : nth;
+                chip.Package = next + place / perPackage;
+                ++nth;
             }
         }
-        const bool apart = kind == CHANNEL_PER_PACKAGE;
-        for (std::size_t n = 0; n < made; ++n) {
-            bool begun = apart; // a channel per package begins its own
-            for (std::size_t g = 0; g < count; ++g) {
-                if (static_cast<std::size_t>(slots[g]) != n) {
-                    continue;
+        next += count / perPackage;
+    }
+    return next;
+}
+
+// Each package, in order, as one interface named after the first member of
+// its first chip; of a chip whose channels are packages, each channel one.
+void AddPackages(const char* Root, const SeenChips& Seen, std::size_t Packages,
+                 InterfaceTable* Table)
+{
+    for (std::size_t package = 0; package < Packages; ++package) {
+        bool begun = false;
+        for (std::size_t i = 0; i < Seen.Count; ++i) {
+            const SeenChip& chip = Seen.Items[i];
+            for (std::size_t c = 0; chip.Package == package && c < chip.Channels.Count; ++c) {
+                char member[PATH_CAP];
+                const int length =
+                    snprintf(member, sizeof(member), "%s/%s%s/temp%llu_input", Root, chip.Name,
+                             CHIP_LAYOUTS[chip.Layout], chip.Channels.Items[c]);
+                if (length < 0 || static_cast<std::size_t>(length) >= sizeof(member)) {
+                    break; // longer than any path: the rest are too
                 }
-                if (!begun) {
-                    AddInterface(Table, NameOf(*Seen, group[g]), SYSFS);
+                if (!begun || chip.Rule->Group == CHANNEL_PER_PACKAGE) {
+                    AddInterface(Table, member, SYSFS);
                     begun = true;
                 }
-                CopyMembers(*Seen, group[g], apart, Table);
+                AddInterfaceMember(Table, member);
             }
         }
     }
-    free(group);
-    free(slots);
 }
 
 } // namespace
@@ -293,21 +280,24 @@ void ListCpuChips(const char* Root, const char* CpuRoot, InterfaceTable* Table)
 {
     const int rootFd = open(Root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) {
-        Table->OutOfMemory = Exhausted(errno);
+        Table->Exhausted = ExhaustedBy(errno);
         return;
     }
     IndexedEntry* chips = nullptr;
     std::size_t count = 0;
     if (!ListIndexed(rootFd, "hwmon", "", &chips, &count)) {
-        Table->OutOfMemory = true;
+        Table->Exhausted = true;
     }
     SeenChips seen{};
     for (std::size_t i = 0; i < count; ++i) {
-        SeeChip(Root, rootFd, chips[i], &seen, Table);
+        SeeChip(rootFd, chips[i], &seen, Table);
     }
-    Table->OutOfMemory = Table->OutOfMemory || seen.Chosen.OutOfMemory;
-    ListSeenChips(rootFd, CpuRoot, &seen, Table);
-    FreeInterfaceTable(&seen.Chosen);
+    if (!Table->Exhausted) {
+        AddPackages(Root, seen, AssignPackages(rootFd, CpuRoot, &seen), Table);
+    }
+    for (std::size_t i = 0; i < seen.Count; ++i) {
+        FreeNumbers(&seen.Items[i].Channels);
+    }
     free(seen.Items);
     free(chips);
     close(rootFd);
@@ -318,31 +308,36 @@ void AddChipDirectory(const char* Path, InterfaceTable* Table)
     // A directory is opened for its listing: no open of one acts.
     const int chipFd = open(Path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (chipFd < 0) {
-        Table->OutOfMemory = Exhausted(errno);
+        Table->Exhausted = ExhaustedBy(errno);
         return;
     }
-    char chip[64];
     char text[ATTRIBUTE_CAP];
     bool exhausted = false;
     // As a chip of the catalogue reads, all its channels together where it is
     // not one.
-    if (ReadChipName(chipFd, ".", CHECKED, chip, text, &exhausted)) {
+    const std::size_t layout = ReadChipName(chipFd, ".", CHECKED, text, &exhausted);
+    if (layout != NO_LAYOUT) {
         const ChipRule* rule = FindChipRule(text);
-        const int filesFd = openat(chipFd, chip, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        char files[sizeof("./device")];
+        snprintf(files, sizeof(files), ".%s", CHIP_LAYOUTS[layout]);
+        const int filesFd = openat(chipFd, files, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         Numbers chosen{};
-        char directory[PATH_CAP];
+        char prefix[PATH_CAP];
+        const int length =
+            snprintf(prefix, sizeof(prefix), "%s%s/temp", Path, CHIP_LAYOUTS[layout]);
         if (filesFd < 0) {
-            exhausted = Exhausted(errno);
+            exhausted = ExhaustedBy(errno);
         } else if (!ChooseChannels(rule, filesFd, CHECKED, &chosen)) {
             exhausted = true;
-        } else if (chosen.Count > 0 && JoinPath(directory, Path, chip + 1)) {
-            AddChannels(directory, chosen, CHECKED, Table);
+        } else if (chosen.Count > 0 && length > 0 &&
+                   static_cast<std::size_t>(length) < sizeof(prefix)) {
+            AddNumberedInterface(Table, prefix, chosen, "_input", "_input", CHECKED);
         }
         FreeNumbers(&chosen);
         if (filesFd >= 0) {
             close(filesFd);
         }
     }
-    Table->OutOfMemory = Table->OutOfMemory || exhausted;
+    Table->Exhausted = Table->Exhausted || exhausted;
     close(chipFd);
 }

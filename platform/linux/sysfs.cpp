@@ -95,7 +95,7 @@ bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, Indexe
     return true;
 }
 
-bool Exhausted(int Errno)
+bool ExhaustedBy(int Errno)
 {
     return Errno == EMFILE || Errno == ENFILE || Errno == ENOMEM;
 }
@@ -185,21 +185,4 @@ bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail)
 {
     std::size_t length = 0;
     return Put(Out, &length, Head) && Put(Out, &length, Tail);
-}
-
-void AddNumber(Numbers* Set, unsigned long long Number)
-{
-    unsigned long long* added =
-        Set->OutOfMemory ? nullptr : AddItem(&Set->Items, &Set->Count, &Set->Capacity);
-    if (added == nullptr) {
-        Set->OutOfMemory = true;
-        return;
-    }
-    *added = Number;
-}
-
-void FreeNumbers(Numbers* Set)
-{
-    free(Set->Items);
-    *Set = Numbers{};
 }

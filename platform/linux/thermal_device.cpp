@@ -1,6 +1,7 @@
-// File and device I/O for the thermal interfaces. Opening an interface opens
-// its temperature files (interfaces.cpp says which); the thermal read request
-// reads them afresh and answers the hottest of those that answer.
+// File and device I/O for the thermal interfaces. Opening a listed interface
+// opens its members, the temperature files the kept scan names for it; any
+// other path opens as itself. The thermal read request reads them afresh and
+// answers the hottest of those that answer.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,18 +14,19 @@
 
 namespace {
 
+// Per thread, as Windows keeps it.
 thread_local DWORD LastError = ERROR_SUCCESS;
 
 // The open interfaces, each the descriptors of its sensors; a handle is a
 // slot's number plus one, so that no open device is NULL and a closed one is
-// told apart.
+// told apart. A handle is the process's, as on Windows: any thread may use it.
 constexpr std::size_t MAX_OPEN = 8;
 struct Sensor {
     bool Open;
     std::size_t Count;
     int* Fds; // malloc'd
 };
-thread_local Sensor Sensors[MAX_OPEN];
+Sensor Sensors[MAX_OPEN];
 
 constexpr std::int64_t ABSOLUTE_ZERO_MILLIDEGREES = 273150;
 constexpr std::int64_t MILLIDEGREES_PER_TENTH_KELVIN = 100;
@@ -60,6 +62,66 @@ DWORD ReadSensor(int Fd, ULONG* Reading)
         return ERROR_INVALID_DATA;
     }
     return ReadingFromText(text, static_cast<std::size_t>(got), Reading);
+}
+
+// Opening a member fails this way only when it is not there: it is left out
+// while another opens. Anything else (a resource that ran out, a refusal)
+// fails the interface, so that no member is dropped from its reading silently.
+bool Absent(int Errno)
+{
+    return Errno == ENOENT || Errno == ENOTDIR || Errno == ENXIO || Errno == ENODEV ||
+           Errno == EISDIR;
+}
+
+void CloseAll(int* Fds, std::size_t Count)
+{
+    for (std::size_t i = 0; i < Count; ++i) {
+        close(Fds[i]);
+    }
+}
+
+// An unlisted path: a zone directory opens its temp, anything else itself,
+// and only a regular file of either. -1 with errno.
+int OpenAsItself(const char* Path)
+{
+    char zoneTemp[PATH_CAP];
+    if (!JoinPath(zoneTemp, Path, "/temp")) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = OpenRegular(AT_FDCWD, zoneTemp);
+    return fd < 0 && errno == ENOTDIR ? OpenRegular(AT_FDCWD, Path) : fd;
+}
+
+// The value files that opening Path reads into Fds (room for as many as its
+// members, or one): a listed interface's members, else Path itself. Members
+// that are absent are left out while another opens; 0, or the errno that
+// fails the whole.
+int OpenSensors(const char* Path, const Interface* Listed, int* Fds, std::size_t* Count)
+{
+    *Count = 0;
+    if (Listed == nullptr) {
+        Fds[0] = OpenAsItself(Path);
+        *Count = Fds[0] < 0 ? 0 : 1;
+        return Fds[0] < 0 ? errno : 0;
+    }
+    int firstAbsent = 0;
+    const char* member = FirstMember(KeptScan(), *Listed);
+    for (std::size_t i = 0; i < Listed->MemberCount; ++i, member = NextMember(member)) {
+        const int fd = OpenValue(AT_FDCWD, member, Listed->How);
+        if (fd >= 0) {
+            Fds[(*Count)++] = fd;
+            continue;
+        }
+        const int error = errno;
+        if (!Absent(error)) {
+            CloseAll(Fds, *Count);
+            *Count = 0;
+            return error;
+        }
+        firstAbsent = firstAbsent == 0 ? error : firstAbsent;
+    }
+    return *Count > 0 ? 0 : firstAbsent;
 }
 
 } // namespace
@@ -155,15 +217,28 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMod
         return INVALID_HANDLE_VALUE;
     }
     char path[PATH_CAP];
-    DWORD error = Utf8FromUtf16(lpFileName, path);
-    if (error == ERROR_SUCCESS) {
-        error = OpenInterface(path, &Sensors[slot].Fds, &Sensors[slot].Count);
-    }
+    const DWORD error = Utf8FromUtf16(lpFileName, path);
     if (error != ERROR_SUCCESS) {
         LastError = error;
         return INVALID_HANDLE_VALUE;
     }
-    Sensors[slot].Open = true;
+    const Interface* listed = FindKept(path);
+    listed = listed != nullptr && listed->MemberCount > 0 ? listed : nullptr;
+    Sensor& sensor = Sensors[slot];
+    sensor.Fds =
+        static_cast<int*>(malloc((listed != nullptr ? listed->MemberCount : 1) * sizeof(int)));
+    if (sensor.Fds == nullptr) {
+        LastError = ERROR_NOT_ENOUGH_MEMORY;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int failed = OpenSensors(path, listed, sensor.Fds, &sensor.Count);
+    if (failed != 0) {
+        free(sensor.Fds);
+        sensor = Sensor{};
+        LastError = ErrorFromOpenErrno(failed);
+        return INVALID_HANDLE_VALUE;
+    }
+    sensor.Open = true;
     return reinterpret_cast<HANDLE>(slot + 1);
 }
 
@@ -227,9 +302,7 @@ BOOL CloseHandle(HANDLE hObject)
         return Fail(ERROR_INVALID_HANDLE);
     }
     // A close that fails (EINTR, EIO) still frees the descriptor.
-    for (std::size_t i = 0; i < sensor->Count; ++i) {
-        close(sensor->Fds[i]);
-    }
+    CloseAll(sensor->Fds, sensor->Count);
     free(sensor->Fds);
     *sensor = Sensor{};
     return TRUE;

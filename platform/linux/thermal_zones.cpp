@@ -17,7 +17,7 @@ void ListCpuZones(const char* Root, InterfaceTable* Table)
 {
     const int rootFd = open(Root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) {
-        Table->OutOfMemory = Exhausted(errno); // else no thermal class: no zones
+        Table->Exhausted = ExhaustedBy(errno); // else no thermal class: no zones
         return;
     }
     char prefix[PATH_CAP];
@@ -28,7 +28,7 @@ void ListCpuZones(const char* Root, InterfaceTable* Table)
     IndexedEntry* zones = nullptr;
     std::size_t count = 0;
     if (!ListIndexed(rootFd, "thermal_zone", "", &zones, &count)) {
-        Table->OutOfMemory = true;
+        Table->Exhausted = true;
     }
     Numbers cores{};
     Numbers soc{};
@@ -39,7 +39,7 @@ void ListCpuZones(const char* Root, InterfaceTable* Table)
         snprintf(relative, sizeof(relative), "%s/type", zones[i].Name);
         // No stat first: a zone entry that is not a directory fails this open.
         if (!ReadAttribute(rootFd, relative, type)) {
-            Table->OutOfMemory = Table->OutOfMemory || Exhausted(errno);
+            Table->Exhausted = Table->Exhausted || ExhaustedBy(errno);
             continue;
         }
         switch (ClassifyZone(type)) {
@@ -58,7 +58,7 @@ void ListCpuZones(const char* Root, InterfaceTable* Table)
             break;
         }
     }
-    Table->OutOfMemory = Table->OutOfMemory || cores.OutOfMemory || soc.OutOfMemory;
+    Table->Exhausted = Table->Exhausted || cores.Exhausted || soc.Exhausted;
     if (packages == 0) {
         AddNumberedInterface(Table, prefix, cores.Count > 0 ? cores : soc, "/temp", "", SYSFS);
     }

@@ -1,23 +1,14 @@
-// Configuration Manager's interface list for the CPU thermal class. Its
-// interfaces are those of the first tier that has any: the CPU packages of the
-// hwmon chips, else of the CPU thermal zones. A sensor the user names replaces both.
-#include <cerrno>
+// The Configuration Manager's two calls for the CPU thermal class: the list's
+// size and the list. Its interfaces are those of the first tier that has any:
+// the CPU packages of the hwmon chips, else of the CPU thermal zones. A sensor
+// the user names replaces both. The size query's scan serves the list query
+// after it, so that the list handed over is the one whose size was given.
 #include <cstdint>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/linux/thermal.h"
 
 namespace {
-
-// Whether the kept table is the size query's scan, not yet served. Windows
-// callers ask for the size, allocate, then ask for the list; one walk of /sys
-// serves both, and the list served is the one whose size was given. A list
-// query with none pending scans afresh.
-thread_local bool ScanPending = false;
 
 bool IsCpuThermalClass(const GUID* InterfaceClass)
 {
@@ -49,51 +40,6 @@ SensorSources SystemSources()
             sensor != nullptr && sensor[0] != 0 ? sensor : nullptr, CPU_TOPOLOGY_ROOT};
 }
 
-} // namespace
-
-// The user's path, decided on the objects themselves: a regular file, a
-// directory holding a regular temp (a zone), or else a chip's directory. A
-// device, a FIFO or a socket is never opened for reading: opening some acts
-// (a pty is made, a serial line raises DTR, a watchdog arms, a FIFO's writer
-// is let go). The opens repeat the checks (OpenRegular): the object read is
-// the object checked.
-void AddUserSensor(const char* Path, InterfaceTable* Table)
-{
-    std::size_t units = 0;
-    if (!Utf16FromUtf8(Path, nullptr, &units)) {
-        return;
-    }
-    const int object = open(Path, O_PATH | O_CLOEXEC);
-    if (object < 0) {
-        Table->OutOfMemory = Exhausted(errno);
-        return;
-    }
-    struct stat st;
-    if (fstat(object, &st) != 0) {
-        Table->OutOfMemory = Exhausted(errno);
-    } else if (S_ISREG(st.st_mode)) {
-        AddInterface(Table, Path, CHECKED);
-        AddInterfaceMember(Table, Path);
-    } else if (S_ISDIR(st.st_mode)) {
-        const int temp = openat(object, "temp", O_PATH | O_CLOEXEC);
-        if (temp >= 0) {
-            char member[PATH_CAP];
-            if (fstat(temp, &st) == 0 && S_ISREG(st.st_mode) && JoinPath(member, Path, "/temp")) {
-                AddInterface(Table, Path, CHECKED);
-                AddInterfaceMember(Table, member);
-            }
-            close(temp);
-        } else if (Exhausted(errno)) {
-            Table->OutOfMemory = true;
-        } else {
-            AddChipDirectory(Path, Table);
-        }
-    }
-    close(object);
-}
-
-namespace {
-
 // The length of the list of Table's names in UTF-16 units, terminators
 // included. Every name is UTF-8: sysfs names are ASCII and the user's was checked.
 unsigned long long ListUnits(const InterfaceTable& Table)
@@ -101,33 +47,33 @@ unsigned long long ListUnits(const InterfaceTable& Table)
     unsigned long long total = 1; // the list's final NUL
     for (std::size_t i = 0; i < Table.Count; ++i) {
         std::size_t units = 0;
-        Utf16FromUtf8(Table.Text + Table.Items[i].Name, nullptr, &units);
+        Utf16FromUtf8(NameOf(Table, Table.Items[i]), nullptr, &units);
         total += units + 1;
     }
     return total;
 }
 
-// Scans Sources into the kept table, in place of the one kept before; the
-// list's length in units, terminators included.
+// Scans Sources and keeps the scan, in place of the one kept before; the
+// list's length in units, terminators included. A scan that fails keeps none.
 CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
 {
-    DropKeptInterfaces();
+    DropScan();
     InterfaceTable table{};
     if (Sources->Override != nullptr) {
         AddUserSensor(Sources->Override, &table);
     } else {
         ListCpuChips(Sources->HwmonRoot, Sources->CpuRoot, &table);
-        if (table.Count == 0 && !table.OutOfMemory) {
+        if (table.Count == 0 && !table.Exhausted) {
             ListCpuZones(Sources->ThermalRoot, &table);
         }
     }
     const unsigned long long total = ListUnits(table);
     // A length must fit the ULONG it is reported in, and its bytes a size_t.
-    if (table.OutOfMemory || total > 0xFFFFFFFFULL || total > SIZE_MAX / sizeof(WCHAR)) {
+    if (table.Exhausted || total > 0xFFFFFFFFULL || total > SIZE_MAX / sizeof(WCHAR)) {
         FreeInterfaceTable(&table);
         return CR_OUT_OF_MEMORY;
     }
-    KeepInterfaces(&table);
+    KeepScan(&table);
     *ListCch = static_cast<ULONG>(total);
     return CR_SUCCESS;
 }
@@ -136,29 +82,28 @@ CONFIGRET Scan(const SensorSources* Sources, ULONG* ListCch)
 
 CONFIGRET QueryInterfaceListSize(const SensorSources* Sources, ULONG* ListCch)
 {
-    const CONFIGRET result = Scan(Sources, ListCch);
-    ScanPending = result == CR_SUCCESS;
-    return result;
+    return Scan(Sources, ListCch);
 }
 
 CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG BufferCch)
 {
+    // A list query with no scan pending scans afresh.
     ULONG listCch = 0;
-    if (!ScanPending) {
+    if (!TakePendingScan()) {
         const CONFIGRET result = Scan(Sources, &listCch);
         if (result != CR_SUCCESS) {
             return result;
         }
+        TakePendingScan(); // served now
     }
-    ScanPending = false;
-    const InterfaceTable* table = KeptInterfaces();
-    if (BufferCch < ListUnits(*table)) {
+    const InterfaceTable& table = KeptScan();
+    if (BufferCch < ListUnits(table)) {
         return CR_BUFFER_SMALL;
     }
     WCHAR* out = Buffer;
-    for (std::size_t i = 0; i < table->Count; ++i) {
+    for (std::size_t i = 0; i < table.Count; ++i) {
         std::size_t units = 0;
-        Utf16FromUtf8(table->Text + table->Items[i].Name, out, &units);
+        Utf16FromUtf8(NameOf(table, table.Items[i]), out, &units);
         out[units] = 0;
         out += units + 1;
     }
