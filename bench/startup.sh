@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/require.sh
+. scripts/lib/paths.sh
 require_packages "${BUILD_PACKAGES[@]}" hyperfine util-linux python3
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
@@ -17,7 +18,7 @@ cmake --preset portable-amd64 >/dev/null
 cmake --build "$static_dir" --parallel 2 >/dev/null
 
 runs=${RUNS:-2000}
-tool=$PWD/build/release/cputemp
+tool=$PWD/$RELEASE_TOOL
 static=$static_dir/cputemp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

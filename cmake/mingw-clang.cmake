@@ -6,7 +6,9 @@
 # include this.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${MINGW_PROCESSOR})
-set(CPUTEMP_MINGW_SYSROOT ${CMAKE_CURRENT_LIST_DIR}/../build/mingw-${MINGW_ARCH}-sysroot
+# Linked there by scripts/mingw-sysroot (scripts/lib/paths.sh names the link).
+include(${CMAKE_CURRENT_LIST_DIR}/targets.cmake)
+set(CPUTEMP_MINGW_SYSROOT ${CPUTEMP_TARGETS_DIR}/mingw-${MINGW_ARCH}-sysroot
     CACHE PATH "What scripts/mingw-sysroot built")
 if(NOT EXISTS ${CPUTEMP_MINGW_SYSROOT}/${MINGW_TRIPLET}/lib/libmsvcrt.a)
   message(FATAL_ERROR "No ${MINGW_ARCH} sysroot in ${CPUTEMP_MINGW_SYSROOT}: "

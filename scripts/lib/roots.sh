@@ -1,8 +1,10 @@
 # Sourced by the tests that need a clean Debian 12 system: minimal roots made
 # with mmdebstrap from this machine's own apt sources, once, then kept.
 
-# Where the roots are kept between runs; the recipe's version is in each name.
-ROOTS_CACHE=${CPUTEMP_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/cputemp}
+# Where the roots are kept between runs (scripts/lib/paths.sh); the recipe's
+# version is in each name.
+. "$(dirname "${BASH_SOURCE[0]}")/paths.sh"
+ROOTS_CACHE=$CACHE
 
 # The sources this machine's apt already uses, for mmdebstrap to read on stdin.
 apt_sources() {

@@ -7,11 +7,12 @@
 set -euo pipefail
 src=$(cd "$1" && pwd)
 cd "$src"
+. scripts/lib/paths.sh
 skip() {
     echo "SKIPPED: $*"
     exit 77
 }
-[ -s build/SHA256SUMS ] || skip "no build/SHA256SUMS: run scripts/package first"
+[ -s "$SUMS" ] || skip "no $SUMS: run scripts/package first"
 command -v git >/dev/null && git rev-parse --git-dir >/dev/null 2>&1 || skip "not a git checkout"
 # The first build is of the work tree: only a clean one is the commit.
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
@@ -39,8 +40,8 @@ contents() {
 
 failures=0
 while read -r _ file; do
-    first=$src/build/$file
-    again=$work/cputemp/build/$file
+    first=$src/$BUILD/$file
+    again=$work/cputemp/$BUILD/$file
     if [ ! -e "$again" ]; then
         echo "FAIL $file: not made the second time"
         failures=$((failures + 1))
@@ -55,10 +56,10 @@ while read -r _ file; do
             diff <(contents "$first" 2>&1) <(contents "$again" 2>&1) | head -n 40 || true
         fi
     fi
-done <build/SHA256SUMS
-if ! cmp -s build/SHA256SUMS "$work/cputemp/build/SHA256SUMS"; then
+done <"$SUMS"
+if ! cmp -s "$SUMS" "$work/cputemp/$SUMS"; then
     echo "FAIL SHA256SUMS"
-    diff build/SHA256SUMS "$work/cputemp/build/SHA256SUMS" || true
+    diff "$SUMS" "$work/cputemp/$SUMS" || true
     failures=$((failures + 1))
 fi
 [ "$failures" -eq 0 ] || exit 1
