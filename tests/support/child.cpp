@@ -1,9 +1,11 @@
 #include "tests/support/child.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -15,12 +17,83 @@ extern char** environ;
 
 namespace {
 
+// Writes Text to a file of /proc/self; false when it cannot.
+bool WriteSelf(const char* File, const std::string& Text)
+{
+    const int fd = open(File, O_WRONLY | O_CLOEXEC);
+    const bool written =
+        fd >= 0 && write(fd, Text.data(), Text.size()) == static_cast<ssize_t>(Text.size());
+    if (fd >= 0) {
+        close(fd);
+    }
+    return written;
+}
+
+// A mount namespace of the child's own: root's, or, for anyone else, one of
+// a user namespace in which the caller is itself (same ids, full rights).
+bool PrivateNamespace()
+{
+    if (geteuid() == 0) {
+        return unshare(CLONE_NEWNS) == 0;
+    }
+    const std::string uid = std::to_string(geteuid());
+    const std::string gid = std::to_string(getegid());
+    return unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && WriteSelf("/proc/self/setgroups", "deny") &&
+           WriteSelf("/proc/self/uid_map", uid + " " + uid + " 1") &&
+           WriteSelf("/proc/self/gid_map", gid + " " + gid + " 1");
+}
+
+// Whether the mount at / is shared with another namespace, as
+// /proc/self/mountinfo says of the last mount there.
+bool RootIsShared()
+{
+    FILE* info = fopen("/proc/self/mountinfo", "re");
+    if (info == nullptr) {
+        return true; // unknown: as if it were
+    }
+    bool shared = true;
+    char line[4096];
+    while (fgets(line, sizeof(line), info) != nullptr) {
+        char point[4096];
+        if (sscanf(line, "%*s %*s %*s %*s %4095s", point) == 1 && strcmp(point, "/") == 0) {
+            const char* tag = strstr(line, " shared:");
+            const char* end = strstr(line, " - ");
+            shared = tag != nullptr && (end == nullptr || tag < end);
+        }
+    }
+    fclose(info);
+    return shared;
+}
+
+// Makes the / of a chroot, which is no mount point, one: bound onto itself,
+// then entered ("/.." reaches the mount on top). Only where that mount reaches
+// no other namespace: a first, childless bind tells, and is undone either way
+// (undoing a bind with children would undo their peers elsewhere too).
+bool MountRootOnItself()
+{
+    if (mount("/", "/", nullptr, MS_BIND, nullptr) != 0) {
+        return false;
+    }
+    const bool shared = RootIsShared();
+    if (umount2("/..", 0) != 0 || shared) {
+        return false;
+    }
+    return mount("/", "/", nullptr, MS_BIND | MS_REC, nullptr) == 0 && chdir("/..") == 0 &&
+           chroot(".") == 0 && chdir("/") == 0;
+}
+
 // In the child: a private copy of the mount table with SysRoot on /sys.
 bool MountSysRoot(const std::string& SysRoot)
 {
-    return unshare(CLONE_NEWNS) == 0 &&
-           mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           mount(SysRoot.c_str(), "/sys", nullptr, MS_BIND | MS_REC, nullptr) == 0;
+    if (!PrivateNamespace()) {
+        return false;
+    }
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 &&
+        (errno != EINVAL || !MountRootOnItself() ||
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)) {
+        return false;
+    }
+    return mount(SysRoot.c_str(), "/sys", nullptr, MS_BIND | MS_REC, nullptr) == 0;
 }
 
 std::string ReadAll(int Fd)
