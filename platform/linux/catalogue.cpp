@@ -3,9 +3,8 @@
 // trees by scripts/sensor-survey; each entry names where it comes from. A name
 // that may or may not be the CPU (an embedded controller's "CPU", a board
 // sensor near the socket) is left out: a wrong temperature is worse than none.
-#include <cctype>
-#include <cstring>
-#include <string>
+#include <ctype.h>
+#include <string.h>
 
 #include "platform/linux/thermal.h"
 
@@ -19,20 +18,30 @@ enum class Match {
     Numbered, // '#' in the text stands for one or more decimal digits
 };
 
+// A constant text's length, counted when the tables are compiled.
+constexpr size_t LengthOf(const char* Text)
+{
+    size_t length = 0;
+    while (Text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
 struct Pattern {
     constexpr Pattern(Match Kind, const char* Words)
-        : How(Kind), Text(Words), Length(std::char_traits<char>::length(Words))
+        : How(Kind), Text(Words), Length(LengthOf(Words))
     {
     }
     Match How;
     const char* Text;
-    std::size_t Length;
+    size_t Length;
 };
 
 // Whether Text, of Length bytes, matches: exactly, case and all.
-bool Matches(const Pattern& P, const char* Text, std::size_t Length)
+bool Matches(const Pattern& P, const char* Text, size_t Length)
 {
-    const std::size_t wanted = P.Length;
+    const size_t wanted = P.Length;
     switch (P.How) {
     // The first byte rules out most patterns before a comparison is called.
     case Match::Exact:
@@ -44,9 +53,9 @@ bool Matches(const Pattern& P, const char* Text, std::size_t Length)
     case Match::Contains:
         return strstr(Text, P.Text) != nullptr;
     case Match::Numbered: {
-        const std::size_t head = strcspn(P.Text, "#");
-        const std::size_t tail = wanted - head - 1;
-        const std::size_t digits = Length > head ? strspn(Text + head, "0123456789") : 0;
+        const size_t head = strcspn(P.Text, "#");
+        const size_t tail = wanted - head - 1;
+        const size_t digits = Length > head ? strspn(Text + head, "0123456789") : 0;
         return digits > 0 && Length == head + digits + tail && memcmp(Text, P.Text, head) == 0 &&
                memcmp(Text + head + digits, P.Text + head + 1, tail) == 0;
     }
@@ -133,7 +142,7 @@ struct LabelRule {
 
 namespace {
 
-template <std::size_t N> constexpr std::size_t CountOf(const LabelRule (&)[N])
+template <size_t N> constexpr size_t CountOf(const LabelRule (&)[N])
 {
     return N;
 }
@@ -256,7 +265,7 @@ SensorClass ClassifyZone(const char* Type)
 {
     // Lowered once, rather than compared without case thirty times.
     char lower[ATTRIBUTE_CAP];
-    std::size_t length = 0;
+    size_t length = 0;
     for (; Type[length] != 0 && length + 1 < sizeof(lower); ++length) {
         lower[length] = static_cast<char>(tolower(static_cast<unsigned char>(Type[length])));
     }
@@ -272,7 +281,7 @@ SensorClass ClassifyZone(const char* Type)
 const ChipRule* FindChipRule(const char* Name)
 {
     for (const ChipRule& rule : CHIPS) {
-        std::size_t i = 0;
+        size_t i = 0;
         for (; rule.Name[i] != 0; ++i) {
             const char c = Name[i] == '-' ? '_' : Name[i];
             if (c != rule.Name[i]) {
@@ -286,7 +295,7 @@ const ChipRule* FindChipRule(const char* Name)
     return nullptr;
 }
 
-const ChipRule* ChipRules(std::size_t* Count)
+const ChipRule* ChipRules(size_t* Count)
 {
     *Count = sizeof(CHIPS) / sizeof(CHIPS[0]);
     return CHIPS;
@@ -309,7 +318,7 @@ int RankLabel(const ChipRule* Rule, const char* Label, bool* Several)
             return NOT_RANKED;
         }
     }
-    for (std::size_t i = 0; i < Rule->LabelCount; ++i) {
+    for (size_t i = 0; i < Rule->LabelCount; ++i) {
         if (Matches(Rule->Labels[i].Label, Label, strlen(Label))) {
             *Several = Rule->Labels[i].Several;
             return Rule->Labels[i].Rank;

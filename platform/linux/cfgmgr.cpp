@@ -3,8 +3,8 @@
 // the CPU packages of the hwmon chips, else of the CPU thermal zones. A sensor
 // the user names replaces both. The size query's scan serves the list query
 // after it, so that the list handed over is the one whose size was given.
-#include <cstdint>
-#include <cstring>
+#include <stdint.h>
+#include <string.h>
 
 #include "platform/linux/thermal.h"
 
@@ -45,8 +45,8 @@ SensorSources SystemSources()
 unsigned long long ListUnits(const InterfaceTable& Table)
 {
     unsigned long long total = 1; // the list's final NUL
-    for (std::size_t i = 0; i < Table.Count; ++i) {
-        std::size_t units = 0;
+    for (size_t i = 0; i < Table.Count; ++i) {
+        size_t units = 0;
         Utf16FromUtf8(NameOf(Table, Table.Items[i]), nullptr, &units);
         total += units + 1;
     }
@@ -101,8 +101,8 @@ CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG 
         return CR_BUFFER_SMALL;
     }
     WCHAR* out = Buffer;
-    for (std::size_t i = 0; i < table.Count; ++i) {
-        std::size_t units = 0;
+    for (size_t i = 0; i < table.Count; ++i) {
+        size_t units = 0;
         Utf16FromUtf8(NameOf(table, table.Items[i]), out, &units);
         out[units] = 0;
         out += units + 1;

@@ -2,10 +2,10 @@
 // package, reading the package's own sensor where its labels show one and the
 // hottest of its cores where they do not. Only names and labels are read
 // here; a chip of any other name is never opened past its name.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,7 +17,7 @@ namespace {
 // Where a chip keeps its attributes: in its own directory, or, before 3.13
 // and for drivers that still register the old way, in its parent device.
 constexpr const char* CHIP_LAYOUTS[] = {"", "/device"};
-constexpr std::size_t NO_LAYOUT = sizeof(CHIP_LAYOUTS) / sizeof(CHIP_LAYOUTS[0]);
+constexpr size_t NO_LAYOUT = sizeof(CHIP_LAYOUTS) / sizeof(CHIP_LAYOUTS[0]);
 
 // The chip's channels that read the CPU, by Rule; with no rule, all of them.
 // Channels have gaps: only the listing tells them. False when a resource ran
@@ -25,11 +25,11 @@ constexpr std::size_t NO_LAYOUT = sizeof(CHIP_LAYOUTS) / sizeof(CHIP_LAYOUTS[0])
 bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen)
 {
     IndexedEntry* inputs = nullptr;
-    std::size_t count = 0;
+    size_t count = 0;
     bool exhausted = !ListIndexed(ChipFd, "temp", "_input", &inputs, &count);
     // In the user's directory an input is a channel only as a regular file.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
         if (How == SYSFS || IsRegular(ChipFd, inputs[i].Name)) {
             inputs[kept++] = inputs[i];
         } else {
@@ -40,7 +40,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
     int best = NOT_RANKED;
     bool bestSeveral = false;
     bool labelled = false;
-    for (std::size_t i = 0; Rule != nullptr && i < count; ++i) {
+    for (size_t i = 0; Rule != nullptr && i < count; ++i) {
         char name[sizeof(IndexedEntry::Name)];
         char label[ATTRIBUTE_CAP];
         snprintf(name, sizeof(name), "temp%llu_label", inputs[i].Number);
@@ -67,7 +67,7 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
         }
     }
     const Unlabelled unlabelled = Rule != nullptr ? Rule->WhenUnlabelled : ALL_ARE_CPU;
-    for (std::size_t i = 0; !labelled && i < count; ++i) {
+    for (size_t i = 0; !labelled && i < count; ++i) {
         if (unlabelled == ALL_ARE_CPU || (unlabelled == TEMP1_IS_CPU && inputs[i].Number == 1)) {
             AddNumber(Chosen, inputs[i].Number);
         }
@@ -79,10 +79,10 @@ bool ChooseChannels(const ChipRule* Rule, int ChipFd, Trust How, Numbers* Chosen
 // Where chip Name under RootFd keeps its attributes (an index of
 // CHIP_LAYOUTS), and its name text; NO_LAYOUT when it has none. *Exhausted
 // says whether a resource ran out on the way.
-std::size_t ReadChipName(int RootFd, const char* Name, Trust How, char (&Text)[ATTRIBUTE_CAP],
-                         bool* Exhausted)
+size_t ReadChipName(int RootFd, const char* Name, Trust How, char (&Text)[ATTRIBUTE_CAP],
+                    bool* Exhausted)
 {
-    for (std::size_t layout = 0; layout < NO_LAYOUT; ++layout) {
+    for (size_t layout = 0; layout < NO_LAYOUT; ++layout) {
         char relative[sizeof(IndexedEntry::Name) + sizeof("/device/name")];
         snprintf(relative, sizeof(relative), "%s%s/name", Name, CHIP_LAYOUTS[layout]);
         if (ReadAttribute(RootFd, relative, Text, How)) {
@@ -99,24 +99,24 @@ std::size_t ReadChipName(int RootFd, const char* Name, Trust How, char (&Text)[A
 struct SeenChip {
     const ChipRule* Rule;
     char Name[sizeof(IndexedEntry::Name)]; // hwmonN
-    std::size_t Layout;                    // where its files are, in CHIP_LAYOUTS
+    size_t Layout;                         // where its files are, in CHIP_LAYOUTS
     Numbers Channels;                      // read at temp<N>_input
     long Die;                              // of a driver's dies, as the topology tells
-    std::size_t Package;                   // the interface it goes to, in list order
+    size_t Package;                        // the interface it goes to, in list order
 };
 struct SeenChips {
     SeenChip* Items;
-    std::size_t Count;
-    std::size_t Capacity;
+    size_t Count;
+    size_t Capacity;
 };
-constexpr std::size_t UNASSIGNED = SIZE_MAX;
+constexpr size_t UNASSIGNED = SIZE_MAX;
 
 // Chip Entry (hwmonN) under RootFd, when it is the CPU's, into Seen.
 void SeeChip(int RootFd, const IndexedEntry& Entry, SeenChips* Seen, InterfaceTable* Table)
 {
     char text[ATTRIBUTE_CAP];
     bool exhausted = false;
-    const std::size_t layout = ReadChipName(RootFd, Entry.Name, SYSFS, text, &exhausted);
+    const size_t layout = ReadChipName(RootFd, Entry.Name, SYSFS, text, &exhausted);
     const ChipRule* rule = layout != NO_LAYOUT ? FindChipRule(text) : nullptr;
     Table->Exhausted = Table->Exhausted || exhausted;
     if (rule == nullptr) {
@@ -157,7 +157,7 @@ bool SameGroup(const SeenChip& I, const SeenChip& J)
 
 // Whether seen chip J is in the group of chip I, among the chips that have
 // no package yet.
-bool InGroup(const SeenChips& Seen, std::size_t I, std::size_t J)
+bool InGroup(const SeenChips& Seen, size_t I, size_t J)
 {
     return J == I ||
            (Seen.Items[J].Package == UNASSIGNED && SameGroup(Seen.Items[I], Seen.Items[J]));
@@ -165,9 +165,9 @@ bool InGroup(const SeenChips& Seen, std::size_t I, std::size_t J)
 
 // The die each chip of the group at I measures, from its device link; false
 // unless they are 0 to Count - 1, each once.
-bool ReadDies(int RootFd, SeenChips* Seen, std::size_t I, std::size_t Count)
+bool ReadDies(int RootFd, SeenChips* Seen, size_t I, size_t Count)
 {
-    for (std::size_t j = I; j < Seen->Count; ++j) {
+    for (size_t j = I; j < Seen->Count; ++j) {
         if (!InGroup(*Seen, I, j)) {
             continue;
         }
@@ -182,10 +182,10 @@ bool ReadDies(int RootFd, SeenChips* Seen, std::size_t I, std::size_t Count)
         target[length] = 0;
         const char* slash = strrchr(target, '/');
         chip.Die = DieOfDevice(slash != nullptr ? slash + 1 : target);
-        if (chip.Die < 0 || static_cast<std::size_t>(chip.Die) >= Count) {
+        if (chip.Die < 0 || static_cast<size_t>(chip.Die) >= Count) {
             return false;
         }
-        for (std::size_t other = I; other < j; ++other) {
+        for (size_t other = I; other < j; ++other) {
             if (InGroup(*Seen, I, other) && Seen->Items[other].Die == chip.Die) {
                 return false;
             }
@@ -197,17 +197,17 @@ bool ReadDies(int RootFd, SeenChips* Seen, std::size_t I, std::size_t Count)
 // Gives each seen chip its package, numbered in the order the packages are
 // listed: group by group, in the order of their first chips, and a driver's
 // dies in the topology's order. The count of packages.
-std::size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
+size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
 {
-    std::size_t next = 0;     // the group's first package
-    std::size_t packages = 0; // in the topology, counted once, when first needed
+    size_t next = 0;     // the group's first package
+    size_t packages = 0; // in the topology, counted once, when first needed
     bool counted = false;
-    for (std::size_t i = 0; i < Seen->Count; ++i) {
+    for (size_t i = 0; i < Seen->Count; ++i) {
         if (Seen->Items[i].Package != UNASSIGNED) {
             continue;
         }
-        std::size_t count = 0;
-        for (std::size_t j = i; j < Seen->Count; ++j) {
+        size_t count = 0;
+        for (size_t j = i; j < Seen->Count; ++j) {
             if (InGroup(*Seen, i, j)) {
                 ++count;
             }
@@ -215,7 +215,7 @@ std::size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
         // Chips per package: one package for the group, unless they are a
         // driver's dies: a package each, or where the topology tells which
         // die is whose, that many dies a package.
-        std::size_t perPackage = count;
+        size_t perPackage = count;
         bool byDie = false;
         switch (Seen->Items[i].Rule->Group) {
         case CHIP_PER_PACKAGE:
@@ -233,11 +233,11 @@ std::size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
             perPackage = byDie ? count / packages : 1;
             break;
         }
-        std::size_t nth = 0;
-        for (std::size_t j = i; j < Seen->Count; ++j) {
+        size_t nth = 0;
+        for (size_t j = i; j < Seen->Count; ++j) {
             if (InGroup(*Seen, i, j)) {
                 SeenChip& chip = Seen->Items[j];
-                const std::size_t place = byDie ? static_cast<std::size_t>(chip.Die) : nth;
+                const size_t place = byDie ? static_cast<size_t>(chip.Die) : nth;
                 chip.Package = next + place / perPackage;
                 ++nth;
             }
@@ -249,19 +249,18 @@ std::size_t AssignPackages(int RootFd, const char* CpuRoot, SeenChips* Seen)
 
 // Each package, in order, as one interface named after the first member of
 // its first chip; of a chip whose channels are packages, each channel one.
-void AddPackages(const char* Root, const SeenChips& Seen, std::size_t Packages,
-                 InterfaceTable* Table)
+void AddPackages(const char* Root, const SeenChips& Seen, size_t Packages, InterfaceTable* Table)
 {
-    for (std::size_t package = 0; package < Packages; ++package) {
+    for (size_t package = 0; package < Packages; ++package) {
         bool begun = false;
-        for (std::size_t i = 0; i < Seen.Count; ++i) {
+        for (size_t i = 0; i < Seen.Count; ++i) {
             const SeenChip& chip = Seen.Items[i];
-            for (std::size_t c = 0; chip.Package == package && c < chip.Channels.Count; ++c) {
+            for (size_t c = 0; chip.Package == package && c < chip.Channels.Count; ++c) {
                 char member[PATH_CAP];
                 const int length =
                     snprintf(member, sizeof(member), "%s/%s%s/temp%llu_input", Root, chip.Name,
                              CHIP_LAYOUTS[chip.Layout], chip.Channels.Items[c]);
-                if (length < 0 || static_cast<std::size_t>(length) >= sizeof(member)) {
+                if (length < 0 || static_cast<size_t>(length) >= sizeof(member)) {
                     break; // longer than any path: the rest are too
                 }
                 if (!begun || chip.Rule->Group == CHANNEL_PER_PACKAGE) {
@@ -284,18 +283,18 @@ void ListCpuChips(const char* Root, const char* CpuRoot, InterfaceTable* Table)
         return;
     }
     IndexedEntry* chips = nullptr;
-    std::size_t count = 0;
+    size_t count = 0;
     if (!ListIndexed(rootFd, "hwmon", "", &chips, &count)) {
         Table->Exhausted = true;
     }
     SeenChips seen{};
-    for (std::size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         SeeChip(rootFd, chips[i], &seen, Table);
     }
     if (!Table->Exhausted) {
         AddPackages(Root, seen, AssignPackages(rootFd, CpuRoot, &seen), Table);
     }
-    for (std::size_t i = 0; i < seen.Count; ++i) {
+    for (size_t i = 0; i < seen.Count; ++i) {
         FreeNumbers(&seen.Items[i].Channels);
     }
     free(seen.Items);
@@ -315,7 +314,7 @@ void AddChipDirectory(const char* Path, InterfaceTable* Table)
     bool exhausted = false;
     // As a chip of the catalogue reads, all its channels together where it is
     // not one.
-    const std::size_t layout = ReadChipName(chipFd, ".", CHECKED, text, &exhausted);
+    const size_t layout = ReadChipName(chipFd, ".", CHECKED, text, &exhausted);
     if (layout != NO_LAYOUT) {
         const ChipRule* rule = FindChipRule(text);
         char files[sizeof("./device")];
@@ -329,8 +328,7 @@ void AddChipDirectory(const char* Path, InterfaceTable* Table)
             exhausted = ExhaustedBy(errno);
         } else if (!ChooseChannels(rule, filesFd, CHECKED, &chosen)) {
             exhausted = true;
-        } else if (chosen.Count > 0 && length > 0 &&
-                   static_cast<std::size_t>(length) < sizeof(prefix)) {
+        } else if (chosen.Count > 0 && length > 0 && static_cast<size_t>(length) < sizeof(prefix)) {
             AddNumberedInterface(Table, prefix, chosen, "_input", "_input", CHECKED);
         }
         FreeNumbers(&chosen);

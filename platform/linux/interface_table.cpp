@@ -3,9 +3,9 @@
 // reads at their hottest. The table is kept after the scan (cfgmgr.cpp serves
 // its names as the list), and CreateFileW opens a listed name as its members.
 // A path that no scan listed opens as itself: nothing is read back out of a name.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include "platform/linux/thermal.h"
 
@@ -19,11 +19,11 @@ InterfaceTable Kept;
 bool Pending = false;
 
 // Appends Text and its NUL to the table's text; its offset, or false.
-bool PutText(InterfaceTable* Table, const char* Text, std::size_t* Offset)
+bool PutText(InterfaceTable* Table, const char* Text, size_t* Offset)
 {
-    const std::size_t needed = strlen(Text) + 1;
+    const size_t needed = strlen(Text) + 1;
     if (Table->TextCapacity - Table->Length < needed) {
-        std::size_t grown = Table->TextCapacity == 0 ? 1024 : Table->TextCapacity;
+        size_t grown = Table->TextCapacity == 0 ? 1024 : Table->TextCapacity;
         while (grown - Table->Length < needed && grown <= SIZE_MAX / 2) {
             grown *= 2;
         }
@@ -48,14 +48,14 @@ bool Numbered(char (&Out)[PATH_CAP], const char* Prefix, unsigned long long Numb
               const char* Suffix)
 {
     const int length = snprintf(Out, sizeof(Out), "%s%llu%s", Prefix, Number, Suffix);
-    return length > 0 && static_cast<std::size_t>(length) < sizeof(Out);
+    return length > 0 && static_cast<size_t>(length) < sizeof(Out);
 }
 
 } // namespace
 
 void AddInterface(InterfaceTable* Table, const char* Name, Trust How)
 {
-    std::size_t name = 0;
+    size_t name = 0;
     if (Table->Exhausted || !PutText(Table, Name, &name)) {
         return;
     }
@@ -69,7 +69,7 @@ void AddInterface(InterfaceTable* Table, const char* Name, Trust How)
 
 void AddInterfaceMember(InterfaceTable* Table, const char* Path)
 {
-    std::size_t member = 0;
+    size_t member = 0;
     if (!Table->Exhausted && Table->Count > 0 && PutText(Table, Path, &member)) {
         ++Table->Items[Table->Count - 1].MemberCount;
     }
@@ -78,7 +78,7 @@ void AddInterfaceMember(InterfaceTable* Table, const char* Path)
 void AddNumberedInterface(InterfaceTable* Table, const char* Prefix, const Numbers& Set,
                           const char* MemberSuffix, const char* NameSuffix, Trust How)
 {
-    for (std::size_t i = 0; i < Set.Count; ++i) {
+    for (size_t i = 0; i < Set.Count; ++i) {
         char member[PATH_CAP];
         char name[PATH_CAP];
         if (!Numbered(member, Prefix, Set.Items[i], MemberSuffix) ||
@@ -142,7 +142,7 @@ const InterfaceTable& KeptScan()
 
 const Interface* FindKept(const char* Name)
 {
-    for (std::size_t i = 0; i < Kept.Count; ++i) {
+    for (size_t i = 0; i < Kept.Count; ++i) {
         if (strcmp(NameOf(Kept, Kept.Items[i]), Name) == 0) {
             return &Kept.Items[i];
         }

@@ -1,21 +1,26 @@
 // Reading sysfs the cheap way: directory listings, small attribute texts, and
 // the paths the scans build; and opening only regular files where the path is
 // the user's.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "platform/linux/thermal.h"
 
 namespace {
 
-constexpr std::size_t NUMBER_MAX_DIGITS = 19;
+constexpr size_t NUMBER_MAX_DIGITS = 19;
+
+// A getdents64 record: the inode (8 bytes), the next offset (8), the record's
+// length (2), the file type (1), then the name and its NUL.
+constexpr size_t RECORD_LENGTH_AT = 16;
+constexpr size_t NAME_AT = 19;
 
 int CompareEntries(const void* a, const void* b)
 {
@@ -25,9 +30,9 @@ int CompareEntries(const void* a, const void* b)
 }
 
 // Appends Text at *Length; false once it does not fit.
-bool Put(char (&Path)[PATH_CAP], std::size_t* Length, const char* Text)
+bool Put(char (&Path)[PATH_CAP], size_t* Length, const char* Text)
 {
-    const std::size_t length = strlen(Text);
+    const size_t length = strlen(Text);
     if (length >= sizeof(Path) - *Length) {
         return false;
     }
@@ -40,12 +45,12 @@ bool Put(char (&Path)[PATH_CAP], std::size_t* Length, const char* Text)
 bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
                       unsigned long long* Number)
 {
-    const std::size_t prefixLength = strlen(Prefix);
+    const size_t prefixLength = strlen(Prefix);
     if (strncmp(Name, Prefix, prefixLength) != 0) {
         return false;
     }
     const char* digits = Name + prefixLength;
-    const std::size_t count = strspn(digits, "0123456789");
+    const size_t count = strspn(digits, "0123456789");
     if (count == 0 || count > NUMBER_MAX_DIGITS || (digits[0] == '0' && count > 1) ||
         strcmp(digits + count, Suffix) != 0) {
         return false;
@@ -57,25 +62,28 @@ bool ParseIndexedName(const char* Name, const char* Prefix, const char* Suffix,
 } // namespace
 
 bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
-                 std::size_t* Count)
+                 size_t* Count)
 {
     *Entries = nullptr;
     *Count = 0;
     // Straight from the descriptor the caller opened and goes on using for
-    // openat: no DIR and its extra system calls.
-    alignas(dirent64) char buffer[8192];
-    std::size_t capacity = 0;
+    // openat: no DIR and its extra system calls. The system call itself, as
+    // not every C library wraps it.
+    alignas(8) char buffer[8192];
+    size_t capacity = 0;
     for (;;) {
-        const ssize_t got = getdents64(DirectoryFd, buffer, sizeof(buffer));
+        const long got = syscall(SYS_getdents64, DirectoryFd, buffer, sizeof(buffer));
         if (got <= 0) {
             break;
         }
-        for (ssize_t at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            at += entry->d_reclen;
+        for (long at = 0; at < got;) {
+            unsigned short length = 0;
+            memcpy(&length, buffer + at + RECORD_LENGTH_AT, sizeof(length));
+            const char* name = buffer + at + NAME_AT;
+            at += length;
             unsigned long long number = 0;
-            if (!ParseIndexedName(entry->d_name, Prefix, Suffix, &number) ||
-                strlen(entry->d_name) >= sizeof(IndexedEntry::Name)) {
+            if (!ParseIndexedName(name, Prefix, Suffix, &number) ||
+                strlen(name) >= sizeof(IndexedEntry::Name)) {
                 continue;
             }
             IndexedEntry* added = AddItem(Entries, Count, &capacity);
@@ -86,7 +94,7 @@ bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, Indexe
                 return false;
             }
             added->Number = number;
-            memcpy(added->Name, entry->d_name, strlen(entry->d_name) + 1);
+            memcpy(added->Name, name, strlen(name) + 1);
         }
     }
     if (*Count > 1) {
@@ -170,10 +178,10 @@ bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE
     const int error = got < 0 ? errno : 0;
     close(fd);
     errno = error;
-    if (got < 0 || static_cast<std::size_t>(got) == sizeof(Text) - 1) {
+    if (got < 0 || static_cast<size_t>(got) == sizeof(Text) - 1) {
         return false;
     }
-    std::size_t length = static_cast<std::size_t>(got);
+    size_t length = static_cast<size_t>(got);
     if (length > 0 && Text[length - 1] == '\n') {
         --length;
     }
@@ -183,6 +191,6 @@ bool ReadAttribute(int DirectoryFd, const char* Relative, char (&Text)[ATTRIBUTE
 
 bool JoinPath(char (&Out)[PATH_CAP], const char* Head, const char* Tail)
 {
-    std::size_t length = 0;
+    size_t length = 0;
     return Put(Out, &length, Head) && Put(Out, &length, Tail);
 }

@@ -8,9 +8,9 @@
 // listed interface as its members and reads them.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
 
 #include "platform/linux/win_codes.h"
 
@@ -20,15 +20,15 @@ constexpr char THERMAL_CLASS_ROOT[] = "/sys/class/thermal";
 // Names the one sensor to read, where the rules cannot choose.
 constexpr char SENSOR_VARIABLE[] = "CPUTEMP_SENSOR";
 // Longest file path the layer builds, terminator included (Linux's PATH_MAX).
-constexpr std::size_t PATH_CAP = 4096;
+constexpr size_t PATH_CAP = 4096;
 // Names, types and labels are a few words; a text that fills this is none.
-constexpr std::size_t ATTRIBUTE_CAP = 128;
+constexpr size_t ATTRIBUTE_CAP = 128;
 
 // ---- utf.cpp: sysfs names are ASCII, the user's path need not be.
 
 // UTF-8 to UTF-16 units; Out may be null to count them. False for text that is
 // not UTF-8, overlong forms and surrogates included.
-bool Utf16FromUtf8(const char* Text, WCHAR* Out, std::size_t* Units);
+bool Utf16FromUtf8(const char* Text, WCHAR* Out, size_t* Units);
 // UTF-16 to UTF-8 in Out: ERROR_SUCCESS, ERROR_INVALID_NAME for an unpaired
 // surrogate, or ERROR_FILENAME_EXCED_RANGE when it does not fit.
 DWORD Utf8FromUtf16(const WCHAR* Text, char (&Out)[PATH_CAP]);
@@ -37,13 +37,13 @@ DWORD Utf8FromUtf16(const WCHAR* Text, char (&Out)[PATH_CAP]);
 
 // Appends one item to the malloc'd array *Items of *Count, growing it by
 // doubling; null, and nothing changed, when memory ran out.
-template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_t* Capacity)
+template <class Item> Item* AddItem(Item** Items, size_t* Count, size_t* Capacity)
 {
     if (*Count == *Capacity) {
         if (*Capacity > SIZE_MAX / 2 / sizeof(Item)) {
             return nullptr;
         }
-        const std::size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
+        const size_t grown = *Capacity == 0 ? 16 : *Capacity * 2;
         auto* more = static_cast<Item*>(realloc(*Items, grown * sizeof(Item)));
         if (more == nullptr) {
             return nullptr;
@@ -57,8 +57,8 @@ template <class Item> Item* AddItem(Item** Items, std::size_t* Count, std::size_
 // Numbers of sensors (zones, channels, chips).
 struct Numbers {
     unsigned long long* Items;
-    std::size_t Count;
-    std::size_t Capacity;
+    size_t Count;
+    size_t Capacity;
     bool Exhausted; // set once a number could not be added
 };
 void AddNumber(Numbers* Set, unsigned long long Number);
@@ -81,7 +81,7 @@ struct IndexedEntry {
     char Name[32];
 };
 bool ListIndexed(int DirectoryFd, const char* Prefix, const char* Suffix, IndexedEntry** Entries,
-                 std::size_t* Count);
+                 size_t* Count);
 
 // How a file is opened. The kernel's own trees hold only sysfs attributes,
 // opened as they are; what the user's path leads to is opened only once it is
@@ -134,7 +134,7 @@ struct LabelRule;
 struct ChipRule {
     const char* Name;
     const LabelRule* Labels = nullptr; // in the order they are tried
-    std::size_t LabelCount = 0;
+    size_t LabelCount = 0;
     bool LabelsLikeZones = false; // the firmware names its channels as trees name zones
     Unlabelled WhenUnlabelled = NONE_IS_CPU;
     Grouping Group = CHIP_PER_PACKAGE;
@@ -150,7 +150,7 @@ const ChipRule* FindChipRule(const char* Name);
 constexpr int NOT_RANKED = -1;
 int RankLabel(const ChipRule* Rule, const char* Label, bool* Several);
 // For the tests: the catalogue's rules, Count of them.
-const ChipRule* ChipRules(std::size_t* Count);
+const ChipRule* ChipRules(size_t* Count);
 
 // ---- topology.cpp: the CPU topology, for the drivers of a chip per die.
 
@@ -158,7 +158,7 @@ const ChipRule* ChipRules(std::size_t* Count);
 constexpr char CPU_TOPOLOGY_ROOT[] = "/sys/devices/system/cpu";
 // The number of physical packages the online CPUs are in, or 0 when it cannot
 // be told.
-std::size_t CountPackages(const char* CpuRoot);
+size_t CountPackages(const char* CpuRoot);
 // The die a chip measures, from the name of its device: coretemp.N and
 // APMC0D29:NN count dies (or packages) from 0, and AMD's northbridge function
 // 0000:00:SS.3 is the die of node SS - 18h. -1 when the name tells none.
@@ -170,18 +170,18 @@ long DieOfDevice(const char* DeviceName);
 // at their hottest: its members. A scan's table is kept, members and all,
 // from the listing to the open; a name is never parsed back into members.
 struct Interface {
-    std::size_t Name;        // offset of its text in the table's Text
-    std::size_t FirstMember; // offset of the first member; the rest follow it
-    std::size_t MemberCount;
+    size_t Name;        // offset of its text in the table's Text
+    size_t FirstMember; // offset of the first member; the rest follow it
+    size_t MemberCount;
     Trust How;
 };
 struct InterfaceTable {
     char* Text; // NUL-terminated names and members
-    std::size_t Length;
-    std::size_t TextCapacity;
+    size_t Length;
+    size_t TextCapacity;
     Interface* Items;
-    std::size_t Count;
-    std::size_t Capacity;
+    size_t Count;
+    size_t Capacity;
     bool Exhausted; // set once the scan lost something for want of a resource
 };
 // A new interface of that name; the members added next are its own.
@@ -252,9 +252,9 @@ CONFIGRET QueryInterfaceList(const SensorSources* Sources, WCHAR* Buffer, ULONG 
 // final newline, in millidegrees Celsius. Tenths of a kelvin,
 // (millidegrees + 273150) / 100, or ERROR_INVALID_DATA for anything else, a
 // value below absolute zero or a reading beyond 32 bits.
-DWORD ReadingFromText(const char* Text, std::size_t Length, ULONG* Reading);
+DWORD ReadingFromText(const char* Text, size_t Length, ULONG* Reading);
 // The longest text a temperature file may hold; a read that fills it is a bad value.
-constexpr std::size_t VALUE_CAP = 32;
+constexpr size_t VALUE_CAP = 32;
 // The Windows error a failed open(2) or read(2) stands for; also for the tests.
 DWORD ErrorFromOpenErrno(int Errno);
 DWORD ErrorFromReadErrno(int Errno);

@@ -2,10 +2,10 @@
 // opens its members, the temperature files the kept scan names for it; any
 // other path opens as itself. The thermal read request reads them afresh and
 // answers the hottest of those that answer.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,21 +20,21 @@ thread_local DWORD LastError = ERROR_SUCCESS;
 // The open interfaces, each the descriptors of its sensors; a handle is a
 // slot's number plus one, so that no open device is NULL and a closed one is
 // told apart. A handle is the process's, as on Windows: any thread may use it.
-constexpr std::size_t MAX_OPEN = 8;
+constexpr size_t MAX_OPEN = 8;
 struct Sensor {
     bool Open;
-    std::size_t Count;
+    size_t Count;
     int* Fds; // malloc'd
 };
 Sensor Sensors[MAX_OPEN];
 
-constexpr std::int64_t ABSOLUTE_ZERO_MILLIDEGREES = 273150;
-constexpr std::int64_t MILLIDEGREES_PER_TENTH_KELVIN = 100;
-constexpr std::int64_t MAX_READING = 0xFFFFFFFF;
+constexpr int64_t ABSOLUTE_ZERO_MILLIDEGREES = 273150;
+constexpr int64_t MILLIDEGREES_PER_TENTH_KELVIN = 100;
+constexpr int64_t MAX_READING = 0xFFFFFFFF;
 
 Sensor* SensorOf(HANDLE Handle)
 {
-    const auto slot = reinterpret_cast<std::uintptr_t>(Handle) - 1;
+    const auto slot = reinterpret_cast<uintptr_t>(Handle) - 1;
     return slot < MAX_OPEN && Sensors[slot].Open ? &Sensors[slot] : nullptr;
 }
 
@@ -58,10 +58,10 @@ DWORD ReadSensor(int Fd, ULONG* Reading)
     }
     // sysfs hands a value over whole; one that fills the buffer is longer
     // than any temperature.
-    if (static_cast<std::size_t>(got) == sizeof(text)) {
+    if (static_cast<size_t>(got) == sizeof(text)) {
         return ERROR_INVALID_DATA;
     }
-    return ReadingFromText(text, static_cast<std::size_t>(got), Reading);
+    return ReadingFromText(text, static_cast<size_t>(got), Reading);
 }
 
 // Opening a member fails this way only when it is not there: it is left out
@@ -73,9 +73,9 @@ bool Absent(int Errno)
            Errno == EISDIR;
 }
 
-void CloseAll(int* Fds, std::size_t Count)
+void CloseAll(int* Fds, size_t Count)
 {
-    for (std::size_t i = 0; i < Count; ++i) {
+    for (size_t i = 0; i < Count; ++i) {
         close(Fds[i]);
     }
 }
@@ -97,7 +97,7 @@ int OpenAsItself(const char* Path)
 // members, or one): a listed interface's members, else Path itself. Members
 // that are absent are left out while another opens; 0, or the errno that
 // fails the whole.
-int OpenSensors(const char* Path, const Interface* Listed, int* Fds, std::size_t* Count)
+int OpenSensors(const char* Path, const Interface* Listed, int* Fds, size_t* Count)
 {
     *Count = 0;
     if (Listed == nullptr) {
@@ -107,7 +107,7 @@ int OpenSensors(const char* Path, const Interface* Listed, int* Fds, std::size_t
     }
     int firstAbsent = 0;
     const char* member = FirstMember(KeptScan(), *Listed);
-    for (std::size_t i = 0; i < Listed->MemberCount; ++i, member = NextMember(member)) {
+    for (size_t i = 0; i < Listed->MemberCount; ++i, member = NextMember(member)) {
         const int fd = OpenValue(AT_FDCWD, member, Listed->How);
         if (fd >= 0) {
             Fds[(*Count)++] = fd;
@@ -126,7 +126,7 @@ int OpenSensors(const char* Path, const Interface* Listed, int* Fds, std::size_t
 
 } // namespace
 
-DWORD ReadingFromText(const char* Text, std::size_t Length, ULONG* Reading)
+DWORD ReadingFromText(const char* Text, size_t Length, ULONG* Reading)
 {
     char number[VALUE_CAP];
     if (Length > 0 && Text[Length - 1] == '\n') {
@@ -139,8 +139,8 @@ DWORD ReadingFromText(const char* Text, std::size_t Length, ULONG* Reading)
     number[Length] = 0;
     // The shape first, so that the one conversion takes no sign, space or NUL
     // of its own.
-    const std::size_t sign = number[0] == '-' ? 1 : 0;
-    const std::size_t digits = strspn(number + sign, "0123456789");
+    const size_t sign = number[0] == '-' ? 1 : 0;
+    const size_t digits = strspn(number + sign, "0123456789");
     if (digits == 0 || sign + digits != Length) {
         return ERROR_INVALID_DATA;
     }
@@ -150,7 +150,7 @@ DWORD ReadingFromText(const char* Text, std::size_t Length, ULONG* Reading)
         millidegrees > MAX_READING * MILLIDEGREES_PER_TENTH_KELVIN) {
         return ERROR_INVALID_DATA;
     }
-    const std::int64_t tenths =
+    const int64_t tenths =
         (millidegrees + ABSOLUTE_ZERO_MILLIDEGREES) / MILLIDEGREES_PER_TENTH_KELVIN;
     if (tenths > MAX_READING) {
         return ERROR_INVALID_DATA;
@@ -208,7 +208,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMod
         LastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    std::size_t slot = 0;
+    size_t slot = 0;
     while (slot < MAX_OPEN && Sensors[slot].Open) {
         ++slot;
     }
@@ -267,8 +267,8 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
     // does, the first one's error. Memory that ran out fails the request: a
     // reading without that sensor could be too low.
     DWORD first = ERROR_SUCCESS;
-    std::size_t answered = 0;
-    for (std::size_t i = 0; i < sensor->Count; ++i) {
+    size_t answered = 0;
+    for (size_t i = 0; i < sensor->Count; ++i) {
         ULONG reading = 0;
         const DWORD error = ReadSensor(sensor->Fds[i], &reading);
         if (error == ERROR_NOT_ENOUGH_MEMORY) {

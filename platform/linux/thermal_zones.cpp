@@ -3,10 +3,10 @@
 // of the CPU's cores and clusters together are the one interface, read at the
 // hottest, and only where there are none the zones of the SoC as a whole. A
 // zone's interface is named after its (first) directory, and reads its temp file.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,14 +26,14 @@ void ListCpuZones(const char* Root, InterfaceTable* Table)
         return;
     }
     IndexedEntry* zones = nullptr;
-    std::size_t count = 0;
+    size_t count = 0;
     if (!ListIndexed(rootFd, "thermal_zone", "", &zones, &count)) {
         Table->Exhausted = true;
     }
     Numbers cores{};
     Numbers soc{};
-    std::size_t packages = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    size_t packages = 0;
+    for (size_t i = 0; i < count; ++i) {
         char relative[sizeof(IndexedEntry::Name) + sizeof("/type")];
         char type[ATTRIBUTE_CAP];
         snprintf(relative, sizeof(relative), "%s/type", zones[i].Name);

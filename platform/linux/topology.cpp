@@ -1,10 +1,10 @@
 // The CPU topology, for the drivers that register a chip per die: how many
 // packages there are, and which die a chip measures. Read only when such a
 // driver has several chips.
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,8 +20,8 @@ struct CpuRange {
 };
 struct CpuList {
     CpuRange* Items;
-    std::size_t Count;
-    std::size_t Capacity;
+    size_t Count;
+    size_t Capacity;
 };
 
 // The ranges of Text, appended to List; false for a text that is none.
@@ -76,9 +76,9 @@ bool ReadPackageOf(int RootFd, unsigned long Cpu, CpuList* List)
 }
 
 // The last CPU of the range in Ranges that holds Cpu, or false when none does.
-bool Covered(const CpuRange* Ranges, std::size_t Count, unsigned long Cpu, unsigned long* Last)
+bool Covered(const CpuRange* Ranges, size_t Count, unsigned long Cpu, unsigned long* Last)
 {
-    for (std::size_t i = 0; i < Count; ++i) {
+    for (size_t i = 0; i < Count; ++i) {
         if (Cpu >= Ranges[i].First && Cpu <= Ranges[i].Last) {
             *Last = Ranges[i].Last;
             return true;
@@ -88,11 +88,11 @@ bool Covered(const CpuRange* Ranges, std::size_t Count, unsigned long Cpu, unsig
 }
 
 // Far more than any machine has: a list that claims more is not believed.
-constexpr std::size_t MAX_PACKAGES = 1024;
+constexpr size_t MAX_PACKAGES = 1024;
 
 } // namespace
 
-std::size_t CountPackages(const char* CpuRoot)
+size_t CountPackages(const char* CpuRoot)
 {
     const int rootFd = CpuRoot != nullptr ? open(CpuRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (rootFd < 0) {
@@ -100,11 +100,11 @@ std::size_t CountPackages(const char* CpuRoot)
     }
     CpuList online{};
     CpuList seen{};
-    std::size_t packages = 0;
+    size_t packages = 0;
     bool known = ReadCpuList(rootFd, "online", &online);
     // One read per package: each package's list covers its CPUs, and the next
     // CPU that none covers is in the next package.
-    for (std::size_t r = 0; known && r < online.Count; ++r) {
+    for (size_t r = 0; known && r < online.Count; ++r) {
         const CpuRange range = online.Items[r];
         for (unsigned long cpu = range.First; known && cpu <= range.Last; ++cpu) {
             unsigned long last = 0;
@@ -112,7 +112,7 @@ std::size_t CountPackages(const char* CpuRoot)
                 cpu = last < range.Last ? last : range.Last;
                 continue;
             }
-            const std::size_t before = seen.Count;
+            const size_t before = seen.Count;
             known = ReadPackageOf(rootFd, cpu, &seen) &&
                     Covered(seen.Items + before, seen.Count - before, cpu, &last) &&
                     ++packages <= MAX_PACKAGES;

@@ -4,7 +4,7 @@
 // opening some acts (a pty is made, a serial line raises DTR, a watchdog
 // arms, a FIFO's writer is let go). The opens repeat the checks
 // (OpenRegular): the object read is the object checked.
-#include <cerrno>
+#include <errno.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 
 void AddUserSensor(const char* Path, InterfaceTable* Table)
 {
-    std::size_t units = 0;
+    size_t units = 0;
     if (!Utf16FromUtf8(Path, nullptr, &units)) {
         return;
     }

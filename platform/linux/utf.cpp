@@ -3,12 +3,12 @@
 // (iconv needs its modules at run time).
 #include "platform/linux/thermal.h"
 
-bool Utf16FromUtf8(const char* Text, WCHAR* Out, std::size_t* Units)
+bool Utf16FromUtf8(const char* Text, WCHAR* Out, size_t* Units)
 {
-    std::size_t units = 0;
+    size_t units = 0;
     for (const auto* c = reinterpret_cast<const unsigned char*>(Text); *c != 0;) {
         unsigned int code = *c;
-        std::size_t more = 0;
+        size_t more = 0;
         unsigned int least = 0;
         if (code >= 0xF0 && code <= 0xF4) {
             code &= 0x07;
@@ -26,7 +26,7 @@ bool Utf16FromUtf8(const char* Text, WCHAR* Out, std::size_t* Units)
             return false;
         }
         ++c;
-        for (std::size_t i = 0; i < more; ++i, ++c) {
+        for (size_t i = 0; i < more; ++i, ++c) {
             if ((*c & 0xC0) != 0x80) {
                 return false;
             }
@@ -54,7 +54,7 @@ bool Utf16FromUtf8(const char* Text, WCHAR* Out, std::size_t* Units)
 
 DWORD Utf8FromUtf16(const WCHAR* Text, char (&Out)[PATH_CAP])
 {
-    std::size_t length = 0;
+    size_t length = 0;
     auto put = [&](unsigned int byte) {
         if (length + 1 >= PATH_CAP) {
             return false;
@@ -62,7 +62,7 @@ DWORD Utf8FromUtf16(const WCHAR* Text, char (&Out)[PATH_CAP])
         Out[length++] = static_cast<char>(byte);
         return true;
     };
-    for (std::size_t i = 0; Text[i] != 0; ++i) {
+    for (size_t i = 0; Text[i] != 0; ++i) {
         const unsigned int unit = Text[i];
         unsigned int code = unit;
         if (unit >= 0xD800 && unit <= 0xDBFF) {
