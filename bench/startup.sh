@@ -4,8 +4,9 @@
 # CPU's), an Intel-like hwmon tree (nine chips, coretemp with sixteen cores),
 # a board with eight CPU cluster zones among thirty others, and a
 # Threadripper's two k10temp dies with its CPU topology. The one-zone
-# run also times the static portable build. Needs root: each tree is built on
-# a tmpfs and mounted on /sys in a private mount namespace.
+# run also times the static builds, the portable one (musl) and one against
+# glibc, whose stripped sizes it prints. Needs root: each tree is built on a
+# tmpfs and mounted on /sys in a private mount namespace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/require.sh
@@ -13,15 +14,22 @@ cd "$(dirname "$0")/.."
 require_packages "${BUILD_PACKAGES[@]}" hyperfine util-linux python3
 cmake --preset release >/dev/null
 cmake --build --preset release >/dev/null
-static_dir=$(cmake -P cmake/targets.cmake | awk '$1 == "portable-amd64" { print $2 }')
-cmake --preset portable-amd64 >/dev/null
-cmake --build "$static_dir" --parallel 2 >/dev/null
+scripts/musl-sysroot amd64 >/dev/null
+statics=()
+for preset in portable-amd64 portable-glibc-amd64; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build "$BUILD/$preset" --parallel 2 >/dev/null
+    statics+=("$PWD/$BUILD/$preset/cputemp")
+done
 
 runs=${RUNS:-2000}
 tool=$PWD/$RELEASE_TOOL
-static=$static_dir/cputemp
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+for static in "${statics[@]}"; do
+    llvm-strip-14 -o "$work/stripped" "$static"
+    echo "$(basename "$(dirname "$static")"): $(stat -c %s "$work/stripped") bytes stripped"
+done
 
 # zones N: thermal_zone0..N-1 as the kernel links them; only the last is a CPU zone.
 make_zones() {
@@ -102,7 +110,7 @@ for entry in "${trees[@]}"; do
     build=${entry#*:}
     key=${label// /_}
     extra=
-    [ "$label" = "1 zone" ] && extra="'$static'"
+    [ "$label" = "1 zone" ] && extra="${statics[*]}"
     # In a namespace of its own: a tmpfs for the tree, then the tree on /sys.
     unshare -m bash -c "
       set -e
@@ -117,9 +125,9 @@ for entry in "${trees[@]}"; do
     mv "/tmp/cputemp-bench-$key.json" "$work/$key.json" 2>/dev/null || true
 done
 
-python3 - "$work" "$tool" "$static" <<'PY'
+python3 - "$work" "$tool" "${statics[@]}" <<'PY'
 import json, os, sys
-work, tool, static = sys.argv[1:4]
+work, tool, statics = sys.argv[1], sys.argv[2], sys.argv[3:]
 goals = {"1 zone": 1.10, "100 zones": 1.5, "Intel hwmon": 1.15, "8 clusters": 1.15}
 for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon", "8 clusters", "2 dies"]:
     results = json.load(open(os.path.join(work, label.replace(" ", "_") + ".json")))["results"]
@@ -127,7 +135,7 @@ for label in ["1 zone", "10 zones", "100 zones", "1000 zones", "Intel hwmon", "8
     t, true = median[tool], median["/bin/true"]
     goal = f" (goal {goals[label]:.2f})" if label in goals else ""
     print(f"{label:12} cputemp {t * 1e6:6.0f} us, /bin/true {true * 1e6:4.0f} us, ratio {t / true:.3f}{goal}")
-    if static in median:
-        s = median[static]
-        print(f"{'':12} static  {s * 1e6:6.0f} us, ratio {s / true:.3f}")
+    for static in (s for s in statics if s in median):
+        s, name = median[static], os.path.basename(os.path.dirname(static))
+        print(f"{'':12} {name} {s * 1e6:6.0f} us, ratio {s / true:.3f}")
 PY

@@ -40,18 +40,21 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME cputemp-${PROJECT_VERSION}-windows-${cputemp_arch})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 elseif(CPUTEMP_PORTABLE)
-  # glibc linked in whole: the tool calls nothing that needs the name service or
-  # other run-time modules, so one file runs on any Linux of its architecture.
-  # Position-independent where the C library has a static-pie start-up; Debian's
-  # armhf glibc has none, and links plain static there.
-  include(CheckCXXSourceCompiles)
-  set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
-  check_cxx_source_compiles("int main() { return 0; }" CPUTEMP_HAS_STATIC_PIE)
-  unset(CMAKE_REQUIRED_LINK_OPTIONS)
-  if(CPUTEMP_HAS_STATIC_PIE)
-    target_link_options(cputemp PRIVATE -static-pie)
-  else()
-    target_link_options(cputemp PRIVATE -static -no-pie)
+  # The C library linked in whole, so that one file runs on any Linux of its
+  # architecture: musl, whose toolchain links it static and position-independent
+  # itself; or glibc, as the tool calls nothing that needs the name service or
+  # other run-time modules, position-independent where it has a static-pie
+  # start-up (Debian's armhf glibc has none).
+  if(NOT CPUTEMP_MUSL)
+    include(CheckCXXSourceCompiles)
+    set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
+    check_cxx_source_compiles("int main() { return 0; }" CPUTEMP_HAS_STATIC_PIE)
+    unset(CMAKE_REQUIRED_LINK_OPTIONS)
+    if(CPUTEMP_HAS_STATIC_PIE)
+      target_link_options(cputemp PRIVATE -static-pie)
+    else()
+      target_link_options(cputemp PRIVATE -static -no-pie)
+    endif()
   endif()
   install(TARGETS cputemp RUNTIME DESTINATION bin)
   install(FILES docs/cputemp.1 DESTINATION share/man/man1)
@@ -77,7 +80,7 @@ else()
     endforeach()
     add_custom_target(compressed_docs ALL DEPENDS ${compressed})
     install(FILES ${CMAKE_BINARY_DIR}/cputemp.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+    install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cputemp)
   else()
     install(FILES docs/cputemp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -11,5 +11,9 @@ RELEASE_TOOL=$BUILD/release/cputemp
 mingw_sysroot_link() {
     echo "$BUILD/mingw-$1-sysroot"
 }
+# musl_sysroot_link ARCH: where cmake/linux-musl.cmake finds scripts/musl-sysroot's work.
+musl_sysroot_link() {
+    echo "$BUILD/musl-$1-sysroot"
+}
 # Downloads, roots and sysroots, kept between runs.
 CACHE=${CPUTEMP_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/cputemp}
