@@ -1,11 +1,9 @@
 # Sourced: a throw-away Wine session in which cputemp.exe finds the simulated
 # thermal driver, and the steps that drive it. A session serves one
-# architecture:
-#   x64, x86      this machine's Wine (wine64; wine32 too for x86, whose
-#                 driver is the x64 one, as Wine's kernel is 64-bit)
-#   arm32, arm64  Debian's Wine for that architecture in a root of its own
-#                 (RIG_TARBALL), run through qemu-user by binfmt_misc; the
-#                 caller is in a mount namespace of its own
+# architecture, with Debian's Wine for it in a root of its own (RIG_TARBALL,
+# scripts/lib/emulated_wine.sh), a foreign one run through qemu-user by
+# binfmt_misc; the caller is in a mount namespace of its own. x86's driver is
+# the x64 one: Wine's kernel is 64-bit on x86 machines.
 #
 #   rig_session ARCH BUILD_DIR DRIVER_DIR
 #                     a session with the driver (from DRIVER_DIR) running and
@@ -43,7 +41,7 @@ RIG_CLASS='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\DeviceClasses\{c5
 RIG_DEVICES='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\ROOT\CPUTEMPSIM'
 RIG_SERVER=/usr/lib/wine/wineserver
 RIG_ARCH=
-RIG_ROOT=     # the root Wine runs in (chroot); empty: this system
+RIG_ROOT=     # the root Wine runs in (chroot)
 RIG_WINE=
 RIG_MADE=     # what rig_finish removes: the prefix, or the root
 RIG_LOG=      # where the session's own processes (services, the driver's host) write
@@ -105,25 +103,16 @@ rig_step() {
 # One attempt at a session; rig_session makes the attempts.
 rig_setup() {
     local build=$1 driver=$2 here
-    case $RIG_ARCH in
-    x64 | x86)
-        RIG_WINE=/usr/lib/wine/wine64
-        WINEPREFIX=$(mktemp -d /tmp/cputemp-wine-XXXXXX)
-        RIG_MADE=$WINEPREFIX
-        ;;
-    arm32 | arm64)
-        RIG_WINE=/usr/lib/wine/wine
-        [ "$RIG_ARCH" = arm64 ] && RIG_WINE=/usr/lib/wine/wine64
-        RIG_ROOT=$(mktemp -d "/tmp/cputemp-$RIG_ARCH-XXXXXX")
-        RIG_MADE=$RIG_ROOT
-        WINEPREFIX=/prefix
-        # As the namespace's root may own nothing but its own files and make no
-        # devices: the machine's /dev is bound over the root's.
-        tar -C "$RIG_ROOT" --no-same-owner --exclude='./dev/*' -xf "$RIG_TARBALL" &&
-            mount -t proc proc "$RIG_ROOT/proc" &&
-            mount --rbind /dev "$RIG_ROOT/dev" || return 1
-        ;;
-    esac
+    RIG_WINE=/usr/lib/wine/wine64
+    [ "$RIG_ARCH" = arm32 ] && RIG_WINE=/usr/lib/wine/wine
+    RIG_ROOT=$(mktemp -d "/tmp/cputemp-$RIG_ARCH-XXXXXX")
+    RIG_MADE=$RIG_ROOT
+    WINEPREFIX=/prefix
+    # As the namespace's root may own nothing but its own files and make no
+    # devices: the machine's /dev is bound over the root's.
+    tar -C "$RIG_ROOT" --no-same-owner --exclude='./dev/*' -xf "$RIG_TARBALL" &&
+        mount -t proc proc "$RIG_ROOT/proc" &&
+        mount --rbind /dev "$RIG_ROOT/dev" || return 1
     export WINEPREFIX
     RIG_LOG=$RIG_MADE.log
     here=$(rig_here)

@@ -17,6 +17,16 @@ enable_binfmt() {
     done
 }
 
+# binfmt_entry NAME: qemu-NAME's binfmt_misc entry, from qemu-user-static's
+# binfmt.d, which on x86 machines has none for i386: that one is ours.
+binfmt_entry() {
+    if [ "$1" = i386 ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
+    else
+        cat "/usr/lib/binfmt.d/qemu-$1.conf" 2>/dev/null
+    fi
+}
+
 # binfmt_handler NAME INTERPRETER: hands qemu-NAME's binaries to INTERPRETER,
 # replacing a handler of that name that names another. In a user namespace
 # of its own, on kernels since 6.7, this is a binfmt_misc of its own.
@@ -29,7 +39,7 @@ binfmt_handler() {
     if [ -e "$dir/qemu-$name" ]; then
         echo -1 >"$dir/qemu-$name" || return 1
     fi
-    entry=$(cat "/usr/lib/binfmt.d/qemu-$name.conf" 2>/dev/null) || return 1
+    entry=$(binfmt_entry "$name") || return 1
     # :name:type:offset:magic:mask:interpreter:flags. F: the interpreter is
     # opened now, so it runs in chroots; P: qemu gets the original argv[0].
     printf '%s' "$entry" | awk -F: -v OFS=: -v q="$qemu" '{ $7 = q; $8 = "PF"; print }' \
@@ -41,19 +51,25 @@ binfmt_handler() {
 # the 32-bit build's tests still run. Nothing changes where they run natively.
 # Only for those tests: Wine would then start its 32-bit half under emulation,
 # which takes minutes; disable_i386_emulation undoes it.
-enable_i386_emulation() {
-    local dir=/proc/sys/fs/binfmt_misc probe
-    for probe in /lib/ld-linux.so.2 /lib32/ld-linux.so.2 ""; do
-        [ -x "$probe" ] && break
+# i386_runs_natively: whether this kernel runs 32-bit x86 programs itself, as
+# the 32-bit C library's loader (gcc-multilib's) tells; false without one.
+i386_runs_natively() {
+    local probe
+    for probe in /lib/ld-linux.so.2 /lib32/ld-linux.so.2; do
+        [ -x "$probe" ] && "$probe" --version >/dev/null 2>&1 && return 0
     done
-    [ -n "$probe" ] || return 1
-    "$probe" --version >/dev/null 2>&1 && return 0
+    return 1
+}
+
+enable_i386_emulation() {
+    local dir=/proc/sys/fs/binfmt_misc
+    [ -x /lib/ld-linux.so.2 ] || [ -x /lib32/ld-linux.so.2 ] || return 1
+    i386_runs_natively && return 0
     [ -x /usr/bin/qemu-i386-static ] || return 1
     if [ ! -e "$dir/register" ]; then
         mount -t binfmt_misc binfmt_misc "$dir" 2>/dev/null || return 1
     fi
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-        >"$dir/register" 2>/dev/null || return 1
+    binfmt_entry i386 >"$dir/register" 2>/dev/null || return 1
     echo "cputemp: this kernel runs no 32-bit x86 program itself; they run under qemu-i386" >&2
 }
 
