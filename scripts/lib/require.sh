@@ -78,10 +78,13 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix clang-19 l
 HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 # Building and checking the packages.
 PACKAGE_PACKAGES=(dpkg-dev fakeroot lintian mandoc groff-base man-db unzip util-linux)
+# The distributions' own tools, which build and check their packages.
+DISTRO_PACKAGES=(debhelper autopkgtest rpm rpmlint makepkg pacman-package-manager libarchive-tools)
 # The ARM Linux builds: clang and lld with Debian's cross C and C++ libraries,
 # the target C libraries (for the packages' Depends), binutils to read the
 # binaries, and qemu-user to run them; mmdebstrap for the clean systems the
-# packages are installed on.
+# packages are installed on. (The static builds' musl is unpacked, not
+# installed: scripts/musl-sysroot.)
 CROSS_PACKAGES=(clang-14 llvm-14 libstdc++-12-dev-armhf-cross libstdc++-12-dev-arm64-cross
     binutils-arm-linux-gnueabihf binutils-aarch64-linux-gnu libc6:armhf libc6:arm64
     qemu-user-static mmdebstrap arch-test)
