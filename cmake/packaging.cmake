@@ -56,22 +56,37 @@ elseif(CPUTEMP_PORTABLE)
       target_link_options(cputemp PRIVATE -static -no-pie)
     endif()
   endif()
-  install(TARGETS cputemp RUNTIME DESTINATION bin)
-  install(FILES docs/cputemp.1 DESTINATION share/man/man1)
+  # Everything that runs in bin/, as one unpacks it anywhere.
+  set(cputemp_bindir bin)
+  set(cputemp_plugindir bin)
+  set(cputemp_unitdir lib/systemd/system)
+  set(cputemp_mandir share/man)
   install(FILES README.md LICENSE DESTINATION .)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME cputemp-${PROJECT_VERSION}-linux-${cputemp_arch})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   include(GNUInstallDirs)
-  install(TARGETS cputemp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-  # Debian wants the man page and the changelog compressed, and the copyright.
+  # Where monitoring systems look for their plugins: Debian's and Ubuntu's
+  # path; Fedora's is %{_libdir}/nagios/plugins, Arch's /usr/lib/monitoring-plugins.
+  set(CPUTEMP_PLUGINDIR lib/nagios/plugins CACHE STRING "Where check_cputemp goes")
+  set(CPUTEMP_SYSTEMD_UNITDIR lib/systemd/system CACHE STRING "Where the systemd units go")
+  set(cputemp_bindir ${CMAKE_INSTALL_BINDIR})
+  set(cputemp_plugindir ${CPUTEMP_PLUGINDIR})
+  set(cputemp_unitdir ${CPUTEMP_SYSTEMD_UNITDIR})
+  set(cputemp_mandir ${CMAKE_INSTALL_MANDIR})
+  # Debian wants the manuals and the changelog compressed, and the copyright.
   option(CPUTEMP_DEBIAN_LAYOUT "Install as the Debian package lays it out" OFF)
+endif()
+
+if(NOT WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/monitoring.cmake)
+  install(TARGETS cputemp RUNTIME DESTINATION ${cputemp_bindir})
+  set(manuals docs/cputemp.1 docs/cputemp-textfile.1 docs/check_cputemp.1)
   if(CPUTEMP_DEBIAN_LAYOUT)
     find_program(GZIP gzip REQUIRED)
     set(compressed)
-    foreach(file docs/cputemp.1 packaging/changelog)
+    foreach(file ${manuals} packaging/changelog)
       get_filename_component(name ${file} NAME)
       add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${name}.gz
         COMMAND ${GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/${file} > ${CMAKE_BINARY_DIR}/${name}.gz
@@ -79,13 +94,16 @@ else()
       list(APPEND compressed ${CMAKE_BINARY_DIR}/${name}.gz)
     endforeach()
     add_custom_target(compressed_docs ALL DEPENDS ${compressed})
-    install(FILES ${CMAKE_BINARY_DIR}/cputemp.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    list(FILTER compressed INCLUDE REGEX "[.]1[.]gz$")
+    install(FILES ${compressed} DESTINATION ${cputemp_mandir}/man1)
     install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/debian/copyright
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/cputemp)
   else()
-    install(FILES docs/cputemp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${manuals} DESTINATION ${cputemp_mandir}/man1)
   endif()
+endif()
 
+if(NOT WIN32 AND NOT CPUTEMP_PORTABLE)
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -99,6 +117,8 @@ in whole degrees Celsius, such as CPU Temp: 45 C, and returns the same
 number as its exit status, so that scripts can act on it. On Linux it
 reads the CPU sensor of the kernel's hwmon chips (Intel coretemp, AMD
 k10temp, Ampere) or, on boards, the CPU thermal zone. An exit status of
--273 means that no temperature could be read.")
+-273 means that no temperature could be read. cputemp-textfile and
+check_cputemp give the reading to Prometheus' node exporter and to
+Nagios-style monitoring.")
 endif()
 include(CPack)

@@ -227,6 +227,104 @@ TEST_P(ScriptedRunTest, PrintsExitsAndCallsInOrder)
 INSTANTIATE_TEST_SUITE_P(Runs, ScriptedRunTest, testing::ValuesIn(SCRIPTED_RUNS),
                          CaseName<ScriptedRun>);
 
+// check_cputemp, the monitoring plugin, over the tool beside it and the
+// sensor CPUTEMP_SENSOR names: its one line and its exit status.
+struct PluginRun {
+    const char* Name;
+    std::optional<std::string> Temp; // the sensor file's text; none: no sensor
+    std::vector<std::string> Args;
+    std::string Output;
+    int Status;
+};
+
+const std::string PLUGIN_USAGE = "Usage: check_cputemp [-w RANGE] [-c RANGE] | -h | -V\n";
+
+const PluginRun PLUGIN_RUNS[] = {
+    {"Ok", "45000\n", {}, "CPUTEMP OK - 45 C | cpu_temp=45;;\n", 0},
+    {"OkBelowWarning",
+     "80000\n",
+     {"-w", "80", "-c", "90"},
+     "CPUTEMP OK - 80 C | cpu_temp=80;80;90\n",
+     0},
+    {"Warning",
+     "85000\n",
+     {"-w", "80", "-c", "90"},
+     "CPUTEMP WARNING - 85 C | cpu_temp=85;80;90\n",
+     1},
+    {"Critical",
+     "95000\n",
+     {"-w", "80", "-c", "90"},
+     "CPUTEMP CRITICAL - 95 C | cpu_temp=95;80;90\n",
+     2},
+    {"LongOptions",
+     "85000\n",
+     {"--warning=80", "--critical=90"},
+     "CPUTEMP WARNING - 85 C | cpu_temp=85;80;90\n",
+     1},
+    // A range starts at 0 unless it says otherwise: cold is outside it.
+    {"BelowZeroIsOutside",
+     "-5000\n",
+     {"-w", "80", "-c", "90"},
+     "CPUTEMP CRITICAL - -5 C | cpu_temp=-5;80;90\n",
+     2},
+    {"NoLowerBound",
+     "-5000\n",
+     {"-w", "~:80", "-c", "~:90"},
+     "CPUTEMP OK - -5 C | cpu_temp=-5;~:80;~:90\n",
+     0},
+    {"AlertInside",
+     "45000\n",
+     {"-c", "@40:50"},
+     "CPUTEMP CRITICAL - 45 C | cpu_temp=45;;@40:50\n",
+     2},
+    {"NoSensorIsUnknown",
+     std::nullopt,
+     {"-w", "80"},
+     "CPUTEMP UNKNOWN - Error: No active device interfaces found. Is the sample driver loaded?\n",
+     3},
+    {"FailedReadIsUnknown", "hot\n", {"-w", "80"}, "CPUTEMP UNKNOWN - failed:0xd\n", 3},
+    {"BadRange",
+     "45000\n",
+     {"-w", "hot"},
+     "CPUTEMP UNKNOWN - invalid range 'hot'\n" + PLUGIN_USAGE,
+     3},
+    {"EmptyRange",
+     "45000\n",
+     {"-c", "90:80"},
+     "CPUTEMP UNKNOWN - invalid range '90:80'\n" + PLUGIN_USAGE,
+     3},
+    {"MissingRange", "45000\n", {"-w"}, "CPUTEMP UNKNOWN - -w needs a range\n" + PLUGIN_USAGE, 3},
+    {"UnknownArgument",
+     "45000\n",
+     {"-x"},
+     "CPUTEMP UNKNOWN - unknown argument '-x'\n" + PLUGIN_USAGE,
+     3},
+    {"Version", "45000\n", {"-V"}, "check_cputemp (cputemp " CPUTEMP_VERSION ")\n", 3},
+};
+
+class PluginRunTest : public testing::TestWithParam<PluginRun> {};
+
+TEST_P(PluginRunTest, PrintsOneLineAndTheState)
+{
+    const PluginRun& r = GetParam();
+    char directory[] = "/tmp/cputemp-plugin-XXXXXX";
+    ASSERT_NE(mkdtemp(directory), nullptr);
+    const std::string sensor = std::string(directory) + "/temp";
+    if (r.Temp) {
+        std::ofstream(sensor) << *r.Temp;
+    }
+    const ChildRun run = RunChild(CPUTEMP_PLUGIN, r.Args, {"CPUTEMP_SENSOR=" + sensor});
+    unlink(sensor.c_str());
+    rmdir(directory);
+    EXPECT_TRUE(run.Exited);
+    EXPECT_EQ(run.Output, r.Output);
+    EXPECT_EQ(run.ExitStatus, r.Status);
+    EXPECT_EQ(run.Errors, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugin, PluginRunTest, testing::ValuesIn(PLUGIN_RUNS),
+                         CaseName<PluginRun>);
+
 // The Linux binary as users run it, with a sysfs tree of our own on /sys.
 struct LinuxRun {
     const char* Name;

@@ -46,6 +46,16 @@ tests_passed() {
     ! grep -q 'The following tests did not run' "$1" ||
         fail "tests skipped: $(sed -n '/The following tests did not run/,/^$/p' "$1" | tr -s ' ')"
 }
+# holds_monitoring LISTING: the monitoring programs and units are in the
+# package's list of files.
+holds_monitoring() {
+    local file
+    for file in /usr/bin/cputemp-textfile /check_cputemp /usr/lib/systemd/system/cputemp-textfile.service \
+        /usr/lib/systemd/system/cputemp-textfile.timer; do
+        grep -q -- "$file\$" "$1" || fail "no $file in the package"
+    done
+    echo "the monitoring programs and units are there"
+}
 # runs_installed ROOT: the installed binary's output and exit status.
 runs_installed() {
     AUTOPKGTEST_TMP=$(mktemp -d "$work/run.XXXXXX") PATH="$1/usr/bin:$PATH" \
@@ -104,7 +114,8 @@ debian() {
         exec autopkgtest --no-built-binaries '$built/cputemp_${version}-1_$arch.deb' \
             '$work/source' -- chroot '$work/testbed'" >"$work/autopkgtest.log" 2>&1 ||
         { cat "$work/autopkgtest.log"; fail "autopkgtest"; }
-    grep -E '^named-sensor +PASS' "$work/autopkgtest.log" || fail "autopkgtest: no PASS"
+    grep -E '^named-sensor +PASS' "$work/autopkgtest.log" || fail "autopkgtest: named-sensor did not pass"
+    grep -E '^monitoring +PASS' "$work/autopkgtest.log" || fail "autopkgtest: monitoring did not pass"
     build "parallel=2 nocheck" "$work/nocheck.log"
     ! grep -q 'tests passed' "$work/nocheck.log" || fail "nocheck ran the tests"
     for deb in "$built"/*.deb; do
@@ -132,6 +143,8 @@ rpm_family() {
     rpm --root "$root" -i --nodeps "$package" 2>&1 | grep -v "use Alien\|what you are doing" || true
     rpm --root "$root" -q cputemp || fail "rpm -i"
     rpm --root "$root" -V --nodeps cputemp || fail "rpm -V"
+    rpm --root "$root" -ql cputemp >"$work/files"
+    holds_monitoring "$work/files"
     runs_installed "$root"
     mv "$package" "$work/first.rpm"
     # --nocheck, not --without check: the source package, whose digest the
@@ -159,6 +172,8 @@ arch_family() {
     pacman -U --root "$root" --dbpath "$root/var/lib/pacman" --noconfirm -dd "$package" ||
         fail "pacman -U"
     pacman -Qk --root "$root" --dbpath "$root/var/lib/pacman" cputemp || fail "pacman -Qk"
+    pacman -Ql --root "$root" --dbpath "$root/var/lib/pacman" cputemp >"$work/files"
+    holds_monitoring "$work/files"
     runs_installed "$root"
     mv "$package" "$work/first.pkg"
     as_nobody --nocheck --force >"$work/nocheck.log" 2>&1 ||

@@ -69,13 +69,18 @@ install)
     trap 'rm -rf "$prefix"' EXIT
     cmake --install "$dir" --prefix "$prefix" >/dev/null
     files=$(cd "$prefix" && find . -type f | sort | tr '\n' ' ')
-    [ "$files" = "./bin/cputemp ./share/man/man1/cputemp.1 " ] || fail "installed $files"
+    expected="./bin/cputemp ./bin/cputemp-textfile ./lib/nagios/plugins/check_cputemp \
+./lib/systemd/system/cputemp-textfile.service ./lib/systemd/system/cputemp-textfile.timer \
+./share/man/man1/check_cputemp.1 ./share/man/man1/cputemp-textfile.1 ./share/man/man1/cputemp.1 "
+    [ "$files" = "$expected" ] || fail "installed $files"
     ;;
 man)
-    mandoc -T lint -W warning "$source_dir/docs/cputemp.1"
-    groff -ww -z -man "$source_dir/docs/cputemp.1"
-    rendered=$(MANWIDTH=80 man -l "$source_dir/docs/cputemp.1" 2>&1 >/dev/null)
-    [ -z "$rendered" ] || fail "man -l: $rendered"
+    for page in "$source_dir"/docs/*.1; do
+        mandoc -T lint -W warning "$page"
+        groff -ww -z -man "$page"
+        rendered=$(MANWIDTH=80 man -l "$page" 2>&1 >/dev/null)
+        [ -z "$rendered" ] || fail "man -l $(basename "$page"): $rendered"
+    done
     MANWIDTH=80 man -l "$source_dir/docs/cputemp.1" | grep -q '^EXIT STATUS' || fail "no EXIT STATUS"
     ;;
 deb)
@@ -88,7 +93,11 @@ deb)
     dpkg-deb -f "$deb" Depends | grep -qx 'libc6 (>= 2\.[0-9]*)' ||
         fail "$arch: Depends $(dpkg-deb -f "$deb" Depends)"
     files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')
-    expected="./usr/bin/cputemp ./usr/share/doc/cputemp/changelog.gz ./usr/share/doc/cputemp/copyright ./usr/share/man/man1/cputemp.1.gz "
+    expected="./usr/bin/cputemp ./usr/bin/cputemp-textfile ./usr/lib/nagios/plugins/check_cputemp \
+./usr/lib/systemd/system/cputemp-textfile.service ./usr/lib/systemd/system/cputemp-textfile.timer \
+./usr/share/doc/cputemp/changelog.gz ./usr/share/doc/cputemp/copyright \
+./usr/share/man/man1/check_cputemp.1.gz ./usr/share/man/man1/cputemp-textfile.1.gz \
+./usr/share/man/man1/cputemp.1.gz "
     [ "$files" = "$expected" ] || fail "$arch: files $files"
     dpkg-deb --fsys-tarfile "$deb" | tar -C "$scratch" -x ./usr/bin/cputemp
     machine=$(readelf -h "$scratch/usr/bin/cputemp" | awk -F: '/Machine/ { gsub(/^ +/, "", $2); print $2 }')
@@ -116,6 +125,20 @@ apt)
     status=0
     run_in_root "$work/root" "$work/sys" "$work/out" /usr/bin/cputemp || status=$?
     ran_at_45 "$status" "$work/out"
+    # The monitoring programs, installed disabled, and run there.
+    for unit in cputemp-textfile.service cputemp-textfile.timer; do
+        [ -f "$work/root/usr/lib/systemd/system/$unit" ] || fail "no $unit"
+        [ -z "$(find "$work/root/etc/systemd" -name "$unit" 2>/dev/null)" ] || fail "$unit enabled"
+    done
+    status=0
+    run_in_root "$work/root" "$work/sys" "$work/out" /usr/lib/nagios/plugins/check_cputemp -w 80 || status=$?
+    [ "$status" -eq 0 ] && [ "$(cat "$work/out")" = "CPUTEMP OK - 45 C | cpu_temp=45;80;" ] ||
+        fail "check_cputemp: $(cat "$work/out"), status $status"
+    mkdir -p "$work/root/tmp/textfile"
+    run_in_root "$work/root" "$work/sys" "$work/out" /usr/bin/cputemp-textfile /tmp/textfile ||
+        fail "cputemp-textfile"
+    grep -qx 'cputemp_celsius 45' "$work/root/tmp/textfile/cputemp.prom" ||
+        fail "cputemp.prom: $(cat "$work/root/tmp/textfile/cputemp.prom")"
     chroot "$work/root" man -w cputemp >/dev/null 2>&1 || [ -f "$work/root/usr/share/man/man1/cputemp.1.gz" ] ||
         fail "no manual installed"
     in_root apt-get remove -y -q cputemp >"$work/remove.log" 2>&1 || fail "apt-get remove"
@@ -131,8 +154,11 @@ tarball)
     tarball=$(artefact "cputemp-*-linux-$arch.tar.gz")
     top=$(basename "$tarball" .tar.gz)
     listed=$(tar -tzf "$tarball" | grep -v '/$' | sort | tr '\n' ' ')
-    [ "$listed" = "$top/LICENSE $top/README.md $top/bin/cputemp $top/share/man/man1/cputemp.1 " ] ||
-        fail "$arch tarball holds $listed"
+    expected="$top/LICENSE $top/README.md $top/bin/check_cputemp $top/bin/cputemp \
+$top/bin/cputemp-textfile $top/lib/systemd/system/cputemp-textfile.service \
+$top/lib/systemd/system/cputemp-textfile.timer $top/share/man/man1/check_cputemp.1 \
+$top/share/man/man1/cputemp-textfile.1 $top/share/man/man1/cputemp.1 "
+    [ "$listed" = "$expected" ] || fail "$arch tarball holds $listed"
     ;;
 empty-root)
     # The static binary alone in an otherwise empty root, with a tree on /sys.
