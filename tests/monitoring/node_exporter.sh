@@ -33,10 +33,20 @@ metrics() {
     printf '%s\n' "${reply#*$'\r\n\r\n'}"
 }
 
-# A port the kernel says is free; should another process take it before the
-# exporter does, another one.
+# free_port: a port no socket is bound to, as the kernel lists them.
+free_port() {
+    local port
+    while :; do
+        port=$((20000 + RANDOM % 30000))
+        awk -v hex="$(printf ':%04X' "$port")" 'NR > 1 && substr($2, length($2) - 4) == hex { found = 1 }
+            END { exit !found }' /proc/net/tcp /proc/net/tcp6 2>/dev/null || break
+    done
+    echo "$port"
+}
+
+# Should another process take the port before the exporter does, another one.
 for attempt in 1 2 3; do
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    port=$(free_port)
     "$exporter" --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
         --collector.textfile --collector.textfile.directory="$work/textfile" >"$work/exporter.log" 2>&1 &
     pid=$!
