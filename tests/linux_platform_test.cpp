@@ -144,10 +144,28 @@ TEST(Catalogue, RanksTheChannelsThatReadTheCpu)
         EXPECT_EQ(FindChipRule(vendor), FindChipRule(mainline)) << vendor;
         EXPECT_NE(FindChipRule(vendor), nullptr) << vendor;
     }
-    for (const char* other :
-         {"nvme", "amdgpu", "acpitz", "iwlwifi_1", "nct6775", "it87", "cpu_thermal", "soc_thermal",
-          "rp1_adc", "dell_smm", "thinkpad", "asusec", "peci_cputemp.cpu0", "coretemp2", "Coretemp",
-          "cpu_hwmon-", "120e0000-tmon", ""}) {
+    for (const char* other : {"nvme",
+                              "amdgpu",
+                              "acpitz",
+                              "iwlwifi_1",
+                              "nct6775",
+                              "it87",
+                              "cpu_thermal",
+                              "soc_thermal",
+                              "rp1_adc",
+                              "dell_smm",
+                              "thinkpad",
+                              "asusec",
+                              "peci_cputemp.cpu0",
+                              "coretemp2",
+                              "Coretemp",
+                              "cpu_hwmon-",
+                              "120e0000-tmon",
+                              "lm75",
+                              "tmp275",
+                              "tmp423",
+                              "max31785a",
+                              ""}) {
         EXPECT_EQ(FindChipRule(other), nullptr) << '"' << other << '"';
     }
 }

@@ -399,14 +399,21 @@ ChipSpec WithFiles(ChipSpec Chip, const std::vector<std::pair<std::string, std::
     return Chip;
 }
 
-// A desktop's chips that are never the CPU, whatever their labels say.
+// Chips that are never the CPU, whatever their labels say: a desktop's, with
+// ACPI's and Wi-Fi's under their zones as the kernel places them, and a
+// BMC's board sensors on I2C, as real kernels showed them under QEMU.
 const std::vector<ChipSpec> DECOYS = {
-    Chip("hwmon0", "acpitz", {{1, nullptr, "27800"}}, "LNXSYSTM:00/device:00/ACPI0000:00"),
+    Chip("hwmon0", "acpitz", {{1, nullptr, "27800"}}, "virtual/thermal/thermal_zone0"),
     Chip("hwmon1", "nvme", {{1, "Composite", "40000"}}, "pci0000:00/0000:00:01.4/nvme/nvme0"),
     Chip("hwmon2", "amdgpu", {{1, "edge", "50000"}}, "pci0000:00/0000:00:03.1/0000:0a:00.0"),
     Chip("hwmon3", "nct6775", {{2, "CPUTIN", "127500"}}, "platform/nct6775.656"),
     Chip("hwmon4", "it87", {{1, nullptr, "33000"}}, "platform/it87.2608"),
-    Chip("hwmon5", "iwlwifi_1", {{1, nullptr, "41000"}}, "virtual"),
+    Chip("hwmon5", "iwlwifi_1", {{1, nullptr, "41000"}}, "virtual/thermal/thermal_zone9"),
+    Chip("hwmon7", "lm75", {{1, nullptr, "0"}}, "platform/ahb/1e78a000.i2c/i2c-7/7-0048"),
+    Chip("hwmon8", "tmp275", {{1, nullptr, "0"}}, "platform/ahb/1e78a000.i2c/i2c-8/8-0048"),
+    Chip("hwmon9", "tmp423", {{1, nullptr, "0"}, {2, nullptr, "0"}},
+         "platform/ahb/1e78a000.i2c/i2c-9/9-004c"),
+    Chip("hwmon10", "max31785a", {{1, nullptr, "0"}}, "platform/ahb/1e78a000.i2c/i2c-3/3-0052"),
 };
 
 std::vector<ChipSpec> DecoysAnd(const std::vector<ChipSpec>& Chips)
@@ -654,7 +661,7 @@ const LinuxRun LINUX_RUNS[] = {
     {.Name = "ViaNanoChipPerCore",
      .Chips =
          {Chip("hwmon0", "via_cputemp", {{1, "Core 0", "40000"}}, "platform/via_cputemp.0", true),
-          Chip("hwmon1", "acpitz", {{1, nullptr, "70000"}}, "virtual"),
+          Chip("hwmon1", "acpitz", {{1, nullptr, "70000"}}, "virtual/thermal/thermal_zone0"),
           Chip("hwmon2", "via_cputemp", {{1, "Core 1", "47000"}}, "platform/via_cputemp.1", true),
           Chip("hwmon3", "via_cputemp", {{1, "Core 2", "44000"}}, "platform/via_cputemp.2", true)},
      .Output = "CPU Temp: 47 C\n",

@@ -55,14 +55,20 @@ ThermalTree::ThermalTree(const std::vector<ZoneSpec>& Zones, bool WithClass,
         fs::create_directories(HwmonDir());
     }
     for (const ChipSpec& chip : Chips) {
-        // class/hwmon/hwmonN -> devices/<parent>/hwmon/hwmonN, whose device
-        // link leads back to the parent.
+        // As Linux 6.1 lays them out: class/hwmon/hwmonN -> devices/<parent>/
+        // hwmon/hwmonN, or, under a thermal zone (a class device itself),
+        // devices/<zone>/hwmonN; a device link leads back to the parent, and a
+        // chip without one (devices/virtual/hwmon/hwmonN) has none.
         const std::string parent = "devices/" + chip.Device;
-        const std::string directory = parent + "/hwmon/" + chip.Name;
+        const bool underZone = chip.Device.rfind("virtual/thermal/", 0) == 0;
+        const std::string directory = parent + (underZone ? "/" : "/hwmon/") + chip.Name;
         fs::create_directories(Root_ + "/" + directory);
         fs::create_directory_symlink("../../" + directory, HwmonDir() + "/" + chip.Name);
-        fs::create_directory_symlink("../../../" + fs::path(parent).filename().string(),
-                                     Root_ + "/" + directory + "/device");
+        if (chip.Device != "virtual") {
+            fs::create_directory_symlink((underZone ? "../../" : "../../../") +
+                                             fs::path(parent).filename().string(),
+                                         Root_ + "/" + directory + "/device");
+        }
         const std::string files = chip.OldLayout ? parent : directory;
         const std::string shown = chip.Name + (chip.OldLayout ? "/device/" : "/");
         for (const auto& [file, text] : chip.Files) {

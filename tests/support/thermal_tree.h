@@ -28,8 +28,10 @@ struct ChipSpec {
     std::string Name; // e.g. "hwmon2"
     // Attribute files, written as is: {"name", "coretemp\n"}, {"temp1_input", "45000\n"}.
     std::vector<std::pair<std::string, std::string>> Files;
-    std::string Device = "platform/chip"; // the parent under devices/
-    bool OldLayout = false;               // attributes in the parent device (kernels before 3.13)
+    // The parent under devices/: "virtual" for none, "virtual/thermal/thermal_zoneN"
+    // for a zone's own chip.
+    std::string Device = "platform/chip";
+    bool OldLayout = false; // attributes in the parent device (kernels before 3.13)
 };
 
 class ThermalTree {
