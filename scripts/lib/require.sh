@@ -80,6 +80,8 @@ HARDENING_PACKAGES=(libclang-rt-14-dev gcc-multilib g++-multilib)
 PACKAGE_PACKAGES=(dpkg-dev fakeroot lintian mandoc groff-base man-db unzip util-linux)
 # The distributions' own tools, which build and check their packages.
 DISTRO_PACKAGES=(debhelper autopkgtest rpm rpmlint makepkg pacman-package-manager libarchive-tools)
+# Booting Debian's kernels under emulation, with an ACPI table of our own.
+KERNEL_PACKAGES=(qemu-system-arm qemu-system-x86 acpica-tools cpio kmod xz-utils)
 # The monitoring programs' peer.
 MONITORING_PACKAGES=(prometheus-node-exporter)
 # The ARM Linux builds: clang and lld with Debian's cross C and C++ libraries,
