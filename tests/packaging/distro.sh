@@ -68,7 +68,7 @@ same() {
 }
 
 debian() {
-    local arch root built log testbed
+    local arch root built log testbed status
     arch=$(dpkg --print-architecture)
     tarball_root=$(clean_root "$arch" "$(build_root_packages)") ||
         skip "no Debian 12 root with the build dependencies could be made (mmdebstrap)"
@@ -95,11 +95,17 @@ debian() {
     tests_passed "$log"
     cp "$root/build/"*.deb "$root/build/"*.dsc "$root/build/"*.changes "$root/build/"*.buildinfo \
         "$root/build/"*.tar.* "$built/"
-    # Tags that need a public address: a homepage, a watch file, an ITP bug.
+    # Errors and warnings but those that need a public address: a homepage,
+    # a watch file, an ITP bug to close.
+    status=0
     setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work" \
-        lintian --fail-on error,warning --display-info --suppress-tags \
-        no-homepage-field,debian-watch-file-is-missing,initial-upload-closes-no-bugs \
-        "$built/cputemp_${version}-1_$arch.changes" || fail "lintian"
+        lintian --display-info "$built/cputemp_${version}-1_$arch.changes" >"$work/lintian.log" 2>&1 ||
+        status=$?
+    cat "$work/lintian.log"
+    [ "$status" -le 1 ] || fail "lintian could not run (status $status)"
+    ! grep -E '^[EW]: ' "$work/lintian.log" |
+        grep -vE ' (no-homepage-field|debian-watch-file-is-missing|initial-upload-closes-no-bugs)( |$)' ||
+        fail "lintian"
     # In another clean root, as autopkgtest's own testbeds are (with
     # apt-utils), and with /proc, which the tool reads a named sensor through;
     # virt-unshare would want subordinate ids for root on the host. The source

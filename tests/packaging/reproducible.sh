@@ -39,6 +39,9 @@ contents() {
 }
 
 failures=0
+# What is published, and nothing a build leaves beside it.
+stray=$(awk '$2 !~ /[.](deb|tar[.]gz|zip|exe)$/ { print $2 }' "$SUMS")
+[ -z "$stray" ] || { echo "FAIL $SUMS lists what is no artifact: $stray"; failures=$((failures + 1)); }
 while read -r _ file; do
     first=$src/$BUILD/$file
     again=$work/cputemp/$BUILD/$file
