@@ -21,6 +21,26 @@ index_version() {
     apt-cache show "$1" 2>/dev/null | awk '/^Version:/ { print $2; exit }'
 }
 
+# guest_packages ARCH: "KERNEL_PACKAGE KERNEL_VERSION BUSYBOX_VERSION" as the
+# index names them, asked once for each state of apt's lists: apt-cache takes
+# seconds a question with four architectures' lists.
+guest_packages() {
+    local arch=$1 meta stamp known package
+    meta=$(kernel_meta "$arch") || return 1
+    stamp=$(stat -c %Y /var/lib/apt/lists/*_Packages* 2>/dev/null | sort -n | tail -n 1)
+    known=$KERNELS_CACHE/index-$arch
+    if [ -n "$stamp" ] && [ "$(head -n 1 "$known" 2>/dev/null)" = "$stamp" ]; then
+        sed -n 2p "$known"
+        return 0
+    fi
+    package=$(apt-cache depends "$meta:$arch" 2>/dev/null | awk '/Depends: linux-image-/ { print $2; exit }')
+    package=${package%%:*}
+    set -- "$package" "$(index_version "$package:$arch")" "$(index_version "busybox-static:$arch")"
+    [ -n "$1" ] && [ -n "$2" ] && [ -n "$3" ] || { echo "cputemp: the index names no $arch kernel" >&2; return 1; }
+    mkdir -p "$KERNELS_CACHE" && printf '%s\n%s\n' "$stamp" "$*" >"$known.$$" && mv "$known.$$" "$known"
+    echo "$*"
+}
+
 # unpack_package PACKAGE:ARCH VERSION: downloads it, unpacked into a temporary
 # directory that it prints (root/ inside).
 unpack_package() {
@@ -61,12 +81,8 @@ keep_kernel() {
 }
 
 guest_kernel() {
-    local arch=$1 meta package version kept lock dir
-    meta=$(kernel_meta "$arch") || return 1
-    package=$(apt-cache depends "$meta:$arch" 2>/dev/null | awk '/Depends: linux-image-/ { print $2; exit }')
-    package=${package%%:*}
-    version=$(index_version "$package:$arch")
-    [ -n "$package" ] && [ -n "$version" ] || { echo "cputemp: the index names no $arch kernel" >&2; return 1; }
+    local arch=$1 package version kept lock dir
+    read -r package version _ < <(guest_packages "$arch") || return 1
     kept=$KERNELS_CACHE/${package}_$version
     mkdir -p "$KERNELS_CACHE" || return 1
     exec {lock}>"$KERNELS_CACHE/$package.lock"
@@ -86,8 +102,7 @@ guest_kernel() {
 
 guest_busybox() {
     local arch=$1 version lock kept dir
-    version=$(index_version "busybox-static:$arch")
-    [ -n "$version" ] || { echo "cputemp: no $arch busybox-static in the index" >&2; return 1; }
+    read -r _ _ version < <(guest_packages "$arch") || return 1
     kept=$KERNELS_CACHE/busybox-static_${version//:/-}_$arch
     mkdir -p "$KERNELS_CACHE" || return 1
     exec {lock}>"$KERNELS_CACHE/busybox.lock"

@@ -50,7 +50,10 @@ pid=
 stop() {
     [ -n "$pid" ] || return 0
     kill "$pid" 2>/dev/null || true
-    sleep 1
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
     kill -9 "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     pid=
@@ -64,7 +67,7 @@ base=$kernel/initramfs-$(cat "$busybox" "$source_dir/tests/kernels/init" "$0" | 
 if [ ! -s "$base" ]; then
     mkdir -p "$work/base/bin" "$work/base/proc" "$work/base/sys" "$work/base/dev"
     cp "$busybox" "$work/base/bin/busybox"
-    for applet in sh mount cat find sort sleep modprobe od tr poweroff echo; do
+    for applet in sh mount cat find sort sleep modprobe od tr poweroff echo grep xargs; do
         ln -s busybox "$work/base/bin/$applet"
     done
     cp -r "$kernel/lib" "$work/base/"
@@ -104,6 +107,7 @@ done_at=$((SECONDS - started))
 stop
 tr -d '\r' <"$work/console" >"$work/lines"
 grep '^EXPOSED ' "$work/lines" || echo "the kernel exposed no thermal zone and no hwmon chip"
+grep '^TIMES ' "$work/lines" || true
 grep -q '^CPUTEMP-DONE' "$work/lines" || {
     tail -n 30 "$work/lines"
     cat "$work/qemu.log"
