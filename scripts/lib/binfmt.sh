@@ -51,19 +51,25 @@ binfmt_handler() {
 # the 32-bit build's tests still run. Nothing changes where they run natively.
 # Only for those tests: Wine would then start its 32-bit half under emulation,
 # which takes minutes; disable_i386_emulation undoes it.
-# i386_runs_natively: whether this kernel runs 32-bit x86 programs itself, as
-# the 32-bit C library's loader (gcc-multilib's) tells; false without one.
-i386_runs_natively() {
+# i386_loader: the path of the 32-bit C library's loader (gcc-multilib's),
+# or false when it is not installed.
+i386_loader() {
     local probe
     for probe in /lib/ld-linux.so.2 /lib32/ld-linux.so.2; do
-        [ -x "$probe" ] && "$probe" --version >/dev/null 2>&1 && return 0
+        [ -x "$probe" ] && echo "$probe" && return 0
     done
     return 1
+}
+# i386_runs_natively: whether this kernel runs 32-bit x86 programs itself, as
+# that loader tells; false without one.
+i386_runs_natively() {
+    local loader
+    loader=$(i386_loader) && "$loader" --version >/dev/null 2>&1
 }
 
 enable_i386_emulation() {
     local dir=/proc/sys/fs/binfmt_misc
-    [ -x /lib/ld-linux.so.2 ] || [ -x /lib32/ld-linux.so.2 ] || return 1
+    i386_loader >/dev/null || return 1
     i386_runs_natively && return 0
     [ -x /usr/bin/qemu-i386-static ] || return 1
     if [ ! -e "$dir/register" ]; then

@@ -46,6 +46,10 @@ tests_passed() {
     ! grep -q 'The following tests did not run' "$1" ||
         fail "tests skipped: $(sed -n '/The following tests did not run/,/^$/p' "$1" | tr -s ' ')"
 }
+# no_tests_ran LOG WHAT: a build without its tests ran none.
+no_tests_ran() {
+    ! grep -q 'tests passed' "$1" || fail "$2 ran the tests"
+}
 # holds_monitoring LISTING: the monitoring programs and units are in the
 # package's list of files.
 holds_monitoring() {
@@ -68,7 +72,7 @@ same() {
 }
 
 debian() {
-    local arch root built log testbed status
+    local arch tarball_root root built log testbed status
     arch=$(dpkg --print-architecture)
     tarball_root=$(clean_root "$arch" "$(build_root_packages)") ||
         skip "no Debian 12 root with the build dependencies could be made (mmdebstrap)"
@@ -123,26 +127,32 @@ debian() {
     grep -E '^named-sensor +PASS' "$work/autopkgtest.log" || fail "autopkgtest: named-sensor did not pass"
     grep -E '^monitoring +PASS' "$work/autopkgtest.log" || fail "autopkgtest: monitoring did not pass"
     build "parallel=2 nocheck" "$work/nocheck.log"
-    ! grep -q 'tests passed' "$work/nocheck.log" || fail "nocheck ran the tests"
+    no_tests_ran "$work/nocheck.log" nocheck
     for deb in "$built"/*.deb; do
         same "$deb" "$root/build/$(basename "$deb")"
     done
 }
 
 rpm_family() {
-    local top=$work/rpm root=$work/rpmroot package
+    local recipe=packaging/rpm/cputemp.spec top=$work/rpm root=$work/rpmroot package
     mkdir -p "$top/SOURCES" "$root"
     cp "$tarball" "$top/SOURCES/"
     # A builder's settings for packages that come out the same every time.
     local defines=(--define "_topdir $top" --define "packager $packager"
         --define "_buildhost cputemp.build" --define "source_date_epoch_from_changelog 1"
         --define "use_source_date_epoch_as_buildtime 1" --define "clamp_mtime_to_source_date_epoch 1")
-    rpmbuild "${defines[@]}" --nodeps -ba packaging/rpm/cputemp.spec 9</dev/null >"$work/build.log" 2>&1 ||
-        { tail -n 40 "$work/build.log"; fail "rpmbuild"; }
+    # rpm_build LOG [OPTION...]: one build, descriptor 9 open throughout.
+    rpm_build() {
+        local log=$1
+        shift
+        rpmbuild "${defines[@]}" --nodeps "$@" -ba "$recipe" 9</dev/null >"$log" 2>&1 ||
+            { tail -n 40 "$log"; fail "rpmbuild $*"; }
+    }
+    rpm_build "$work/build.log"
     tests_passed "$work/build.log"
     package=$(ls "$top"/RPMS/*/cputemp-"$version"-*.rpm)
     # Errors but that of a signature, which needs a published key.
-    rpmlint "$package" "$top"/SRPMS/*.rpm packaging/rpm/cputemp.spec >"$work/rpmlint.log" 2>&1 || true
+    rpmlint "$package" "$top"/SRPMS/*.rpm "$recipe" >"$work/rpmlint.log" 2>&1 || true
     cat "$work/rpmlint.log"
     ! grep -E ': E: ' "$work/rpmlint.log" | grep -v ': E: no-signature$' || fail "rpmlint errors"
     rpm --root "$root" --initdb
@@ -155,9 +165,8 @@ rpm_family() {
     mv "$package" "$work/first.rpm"
     # --nocheck, not --without check: the source package, whose digest the
     # binary one records, must be the same too.
-    rpmbuild "${defines[@]}" --nodeps --nocheck -ba packaging/rpm/cputemp.spec \
-        >"$work/nocheck.log" 2>&1 || { tail -n 40 "$work/nocheck.log"; fail "rpmbuild --nocheck"; }
-    ! grep -q 'tests passed' "$work/nocheck.log" || fail "--nocheck ran the tests"
+    rpm_build "$work/nocheck.log" --nocheck
+    no_tests_ran "$work/nocheck.log" --nocheck
     same "$work/first.rpm" "$package"
 }
 
@@ -184,7 +193,7 @@ arch_family() {
     mv "$package" "$work/first.pkg"
     as_nobody --nocheck --force >"$work/nocheck.log" 2>&1 ||
         { tail -n 40 "$work/nocheck.log"; fail "makepkg --nocheck"; }
-    ! grep -q 'tests passed' "$work/nocheck.log" || fail "--nocheck ran the tests"
+    no_tests_ran "$work/nocheck.log" --nocheck
     same "$work/first.pkg" "$package"
 }
 
